@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The operating system's folders, as the walker needs them. One file per
+// platform implements this (FolderAccess_posix.cpp).
+
+enum class EntryKind : unsigned char {
+  File,    // an ordinary file
+  Folder,  // a folder (never a link to one)
+  Other,   // links, pipes, sockets, devices: never measured, never entered
+};
+
+struct FolderEntry {
+  const char* name;  // valid until the next call to Next()
+  std::size_t nameLength;
+  EntryKind kind;
+};
+
+struct FolderId {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  bool operator==(const FolderId&) const = default;
+};
+
+// An open folder. Move-only; closed on destruction.
+class FolderHandle {
+ public:
+  FolderHandle() = default;
+  ~FolderHandle() { Close(); }
+  FolderHandle(FolderHandle&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  FolderHandle& operator=(FolderHandle&& other) noexcept;
+  FolderHandle(const FolderHandle&) = delete;
+  FolderHandle& operator=(const FolderHandle&) = delete;
+
+  // A starting folder by its path text (an empty text is the current folder).
+  // `error` receives the system's error number on failure.
+  static FolderHandle OpenPath(const std::string& path, int& error);
+  // A sub-folder by its own name; a link is never followed.
+  FolderHandle OpenChild(const char* name, int& error) const;
+
+  bool IsOpen() const { return fd_ >= 0; }
+  void Close();
+  bool Identify(FolderId& id) const;
+  // The length in bytes of an ordinary file in this folder, or -1.
+  std::int64_t FileLength(const char* name) const;
+  int NativeHandle() const { return fd_; }
+
+ private:
+  explicit FolderHandle(int fd) : fd_(fd) {}
+  int fd_ = -1;
+};
+
+// Reads the entries of an open folder from its start ("." and ".." left out).
+class FolderReader {
+ public:
+  // `buffer` is scratch space the caller keeps between folders.
+  FolderReader(const FolderHandle& folder, std::vector<char>& buffer);
+  // False at the end of the listing or on a read error (see Error()).
+  bool Next(FolderEntry& entry);
+  int Error() const { return error_; }
+
+ private:
+  bool Fill();
+  const FolderHandle& folder_;
+  std::vector<char>& buffer_;
+  std::size_t used_ = 0;
+  std::size_t offset_ = 0;
+  int error_ = 0;
+  bool done_ = false;
+};
+
+// True when the error number means the folder is simply not there (or is
+// not a folder), as opposed to being there but unreadable.
+bool IsMissingFolderError(int error);
+
+// Whether a name matches a pattern: "*" any run of characters, "?" one
+// character; "*.*" matches every name, with or without a dot.
+bool NameMatches(const std::string& pattern, const char* name);
+
+// The length of an ordinary file named by a path (a link is not followed), or -1.
+std::int64_t FileLengthOfPath(const std::string& path);

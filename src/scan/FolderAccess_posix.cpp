@@ -1,0 +1,154 @@
+#include "scan/FolderAccess.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+// The kernel's record; glibc 2.36 has no getdents64 wrapper in every build.
+struct LinuxDirent64 {
+  ino64_t d_ino;
+  off64_t d_off;
+  unsigned short d_reclen;
+  unsigned char d_type;
+  char d_name[];
+};
+
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY;
+
+EntryKind KindOfMode(mode_t mode) {
+  if (S_ISREG(mode)) return EntryKind::File;
+  if (S_ISDIR(mode)) return EntryKind::Folder;
+  return EntryKind::Other;
+}
+
+}  // namespace
+
+FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+FolderHandle FolderHandle::OpenPath(const std::string& path, int& error) {
+  // The user named this folder, so a link given as the starting folder is
+  // followed; nothing below it ever is.
+  const int fd = ::open(path.empty() ? "." : path.c_str(), kFolderFlags);
+  error = fd < 0 ? errno : 0;
+  return FolderHandle(fd);
+}
+
+FolderHandle FolderHandle::OpenChild(const char* name, int& error) const {
+  const int fd = ::openat(fd_, name, kFolderFlags | O_NOFOLLOW);
+  error = fd < 0 ? errno : 0;
+  return FolderHandle(fd);
+}
+
+void FolderHandle::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+bool FolderHandle::Identify(FolderId& id) const {
+  struct stat st;
+  if (::fstat(fd_, &st) != 0) return false;
+  id.device = st.st_dev;
+  id.inode = st.st_ino;
+  return true;
+}
+
+std::int64_t FolderHandle::FileLength(const char* name) const {
+  struct stat st;
+  if (::fstatat(fd_, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return -1;
+  if (!S_ISREG(st.st_mode)) return -1;
+  return static_cast<std::int64_t>(st.st_size);
+}
+
+FolderReader::FolderReader(const FolderHandle& folder, std::vector<char>& buffer)
+    : folder_(folder), buffer_(buffer) {
+  if (buffer_.size() < 64 * 1024) buffer_.resize(256 * 1024);
+  if (::lseek(folder_.NativeHandle(), 0, SEEK_SET) < 0) {
+    error_ = errno;
+    done_ = true;
+  }
+}
+
+bool FolderReader::Fill() {
+  for (;;) {
+    const long n = ::syscall(SYS_getdents64, folder_.NativeHandle(), buffer_.data(),
+                             buffer_.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      error_ = errno;
+      done_ = true;
+      return false;
+    }
+    if (n == 0) {
+      done_ = true;
+      return false;
+    }
+    used_ = static_cast<std::size_t>(n);
+    offset_ = 0;
+    return true;
+  }
+}
+
+bool FolderReader::Next(FolderEntry& entry) {
+  for (;;) {
+    if (offset_ >= used_) {
+      if (done_ || !Fill()) return false;
+    }
+    auto* record = reinterpret_cast<LinuxDirent64*>(buffer_.data() + offset_);
+    offset_ += record->d_reclen;
+    const char* name = record->d_name;
+    if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+    switch (record->d_type) {
+      case DT_REG:
+        entry.kind = EntryKind::File;
+        break;
+      case DT_DIR:
+        entry.kind = EntryKind::Folder;
+        break;
+      case DT_UNKNOWN: {
+        // Some file systems do not say; ask, without following a link.
+        struct stat st;
+        if (::fstatat(folder_.NativeHandle(), name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+          entry.kind = EntryKind::File;  // measuring it will then record the failure
+        } else {
+          entry.kind = KindOfMode(st.st_mode);
+        }
+        break;
+      }
+      default:
+        entry.kind = EntryKind::Other;
+        break;
+    }
+    entry.name = name;
+    entry.nameLength = std::strlen(name);
+    return true;
+  }
+}
+
+bool IsMissingFolderError(int error) { return error == ENOENT || error == ENOTDIR; }
+
+bool NameMatches(const std::string& pattern, const char* name) {
+  if (pattern == "*.*" || pattern == "*") return true;
+  return ::fnmatch(pattern.c_str(), name, 0) == 0;
+}
+
+std::int64_t FileLengthOfPath(const std::string& path) {
+  struct stat st;
+  if (::fstatat(AT_FDCWD, path.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return -1;
+  if (!S_ISREG(st.st_mode)) return -1;
+  return static_cast<std::int64_t>(st.st_size);
+}

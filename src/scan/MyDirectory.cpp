@@ -1,0 +1,194 @@
+#include "scan/MyDirectory.h"
+
+#include "scan/Mounts.h"
+
+std::atomic<bool> StopRequested{false};
+
+namespace {
+// Folders deeper than this many levels below the open ones are walked with
+// their ancestors' handles closed, so a deep tree cannot run out of them.
+constexpr std::size_t kMaxOpenLevels = 64;
+}  // namespace
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  if (!folder.empty() && folder.back() != '/') return folder + "/" + name;
+  return folder + name;
+}
+
+void TMyDirectory::SetState(TMessagePump* application, bool recurse) {
+  application_ = application;
+  Recurse = recurse;
+}
+
+void TMyDirectory::TheFileProcedure(const std::string&, const FileContext&) {}
+void TMyDirectory::TheDirectoryProcedure(const std::string&) {}
+void TMyDirectory::PreProcessProcedure() {}
+void TMyDirectory::PostProcessProcedure() {}
+void TMyDirectory::PreProcessDirectoryProcedure(const std::string&) {}
+void TMyDirectory::PostProcessDirectoryProcedure(const std::string&) {}
+void TMyDirectory::FolderUnreadable(const std::string&, int) {}
+
+void TMyDirectory::DoTheFileProcedure(const std::string& fileName, const FileContext& where) {
+  if (!StopRequested.load(std::memory_order_relaxed)) TheFileProcedure(fileName, where);
+}
+
+void TMyDirectory::DoProcedureToAllMatchingFiles() {
+  StopRequested = false;
+  PreProcessProcedure();
+  for (const std::string& path : Paths) DoProcedureToDirectory(path);
+  PostProcessProcedure();
+}
+
+void TMyDirectory::LoadMounts() {
+  if (mountsLoaded_) return;
+  mountsLoaded_ = true;
+  for (const MountInfo& mount : ReadMounts()) {
+    if (mount.pseudo) pseudoDevices_.insert(mount.device);
+  }
+}
+
+bool TMyDirectory::IsPseudoMount(const FolderId& child, const FolderId& parent) const {
+  return child.device != parent.device && pseudoDevices_.count(child.device) != 0;
+}
+
+std::size_t TMyDirectory::ChildPrefixLength(std::size_t pathLength) const {
+  return (pathLength > 0 && path_[pathLength - 1] != '/') ? pathLength + 1 : pathLength;
+}
+
+void TMyDirectory::DoProcedureToDirectory(const std::string& folder) {
+  if (StopRequested) return;
+  LoadMounts();
+  if (application_) application_->ProcessMessages();
+  path_ = folder;
+  int error = 0;
+  FolderHandle handle = FolderHandle::OpenPath(folder, error);
+  const std::size_t base = levels_.size();  // a hook may start a nested walk
+  FolderId id;
+  const bool identified = handle.IsOpen() && handle.Identify(id);
+  EnterFolder(std::move(handle), error, identified ? &id : nullptr);
+  if (!Recurse) {
+    levels_.pop_back();
+    return;
+  }
+
+  // Depth first with an explicit stack: a chain of many thousands of
+  // folders must not exhaust the call stack.
+  while (levels_.size() > base) {
+    const std::size_t top = levels_.size() - 1;
+    Level& level = levels_[top];
+    if (level.nextSubFolder < level.subFolders.size() && !StopRequested) {
+      const std::size_t nameIndex = level.nextSubFolder++;
+      if (!level.handle.IsOpen() && !ReopenLevel(top)) {
+        path_.resize(levels_[top].pathLength);
+        FolderUnreadable(path_, EBADF);
+        levels_[top].nextSubFolder = levels_[top].subFolders.size();
+        continue;
+      }
+      Level& parent = levels_[top];
+      const std::string& name = parent.subFolders[nameIndex];
+      int openError = 0;
+      FolderHandle child = parent.handle.OpenChild(name.c_str(), openError);
+      FolderId id;
+      const bool identified = child.IsOpen() && child.Identify(id);
+      if (identified && parent.identified && IsPseudoMount(id, parent.id)) continue;  // never entered
+      // A folder replaced by something else since it was listed is left out.
+      if (openError == ELOOP || openError == ENOTDIR) continue;
+      if (application_) application_->ProcessMessages();
+      path_.resize(parent.pathLength);
+      path_.resize(ChildPrefixLength(parent.pathLength), '/');
+      path_ += name;
+      EnterFolder(std::move(child), openError, identified ? &id : nullptr);
+    } else {
+      path_.resize(level.pathLength);
+      PostProcessDirectoryProcedure(path_);
+      levels_.pop_back();
+    }
+  }
+}
+
+void TMyDirectory::EnterFolder(FolderHandle handle, int openError, const FolderId* id) {
+  levels_.emplace_back();
+  Level& level = levels_.back();
+  level.pathLength = path_.size();
+  level.handle = std::move(handle);
+  if (id) {
+    level.id = *id;
+    level.identified = true;
+  }
+  LimitOpenHandles();
+
+  PreProcessDirectoryProcedure(path_);
+  TheDirectoryProcedure(path_);
+  // The hooks get the path by reference; keep it as it was for them.
+  Level& current = levels_.back();
+  path_.resize(current.pathLength);
+  if (!current.handle.IsOpen()) {
+    // A missing folder (or a file) is an empty search; anything else is a failure.
+    if (!IsMissingFolderError(openError)) FolderUnreadable(path_, openError);
+    return;
+  }
+  ReadFolder(current);
+}
+
+void TMyDirectory::ReadFolder(Level& level) {
+  const std::size_t prefix = ChildPrefixLength(level.pathLength);
+  const bool collect = Recurse;
+  const std::size_t passes = Masks.empty() ? (collect ? 1 : 0) : Masks.size();
+  for (std::size_t pass = 0; pass < passes; ++pass) {
+    const std::string* mask = Masks.empty() ? nullptr : &Masks[pass];
+    const bool matchAll = mask && (*mask == "*.*" || *mask == "*");
+    const bool collectNow = collect && pass == 0;
+    FolderReader reader(level.handle, buffer_);
+    FolderEntry entry;
+    while (reader.Next(entry)) {
+      if (entry.name[0] == '.') continue;  // hidden
+      if (entry.kind == EntryKind::File) {
+        if (!mask || StopRequested.load(std::memory_order_relaxed)) continue;
+        if (!matchAll && !NameMatches(*mask, entry.name)) continue;
+        path_.resize(prefix, '/');
+        path_.append(entry.name, entry.nameLength);
+        DoTheFileProcedure(path_, FileContext{&level.handle, entry.name});
+      } else if (entry.kind == EntryKind::Folder && collectNow) {
+        level.subFolders.emplace_back(entry.name, entry.nameLength);
+      }
+    }
+    path_.resize(level.pathLength);
+    if (reader.Error() != 0) {
+      FolderUnreadable(path_, reader.Error());
+      break;
+    }
+  }
+}
+
+void TMyDirectory::LimitOpenHandles() {
+  if (levels_.size() > kMaxOpenLevels) levels_[levels_.size() - 1 - kMaxOpenLevels].handle.Close();
+}
+
+// Opens a level again from its nearest open ancestor, name by name, and
+// checks that it is still the same folder.
+bool TMyDirectory::ReopenLevel(std::size_t index) {
+  std::size_t from = index;
+  while (from > 0 && !levels_[from].handle.IsOpen()) --from;
+  int error = 0;
+  if (!levels_[from].handle.IsOpen()) {
+    // Even the starting folder was closed: open it by its text again.
+    levels_[0].handle = FolderHandle::OpenPath(path_.substr(0, levels_[0].pathLength), error);
+    FolderId id;
+    if (!levels_[0].handle.IsOpen() || !levels_[0].handle.Identify(id) || !(id == levels_[0].id)) {
+      levels_[0].handle.Close();
+      return false;
+    }
+  }
+  for (std::size_t i = from + 1; i <= index; ++i) {
+    const std::size_t start = ChildPrefixLength(levels_[i - 1].pathLength);
+    const std::string name = path_.substr(start, levels_[i].pathLength - start);
+    levels_[i].handle = levels_[i - 1].handle.OpenChild(name.c_str(), error);
+    FolderId id;
+    if (!levels_[i].handle.IsOpen() || !levels_[i].handle.Identify(id) || !(id == levels_[i].id)) {
+      levels_[i].handle.Close();
+      return false;
+    }
+  }
+  for (std::size_t i = 0; i + kMaxOpenLevels < levels_.size(); ++i) levels_[i].handle.Close();
+  return true;
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "scan/FolderAccess.h"
+#include "scan/UiHooks.h"
+
+// Set by the Stop command (and by Ctrl-C in the command-line tool), cleared
+// at the start of every walk. Atomic so a signal handler may set it.
+extern std::atomic<bool> StopRequested;
+
+// folder + "/" + name, without doubling a "/" and with no "/" after an
+// empty folder. No other normalisation.
+std::string JoinPath(const std::string& folder, const std::string& name);
+
+// Where a file handed to TheFileProcedure lies: its open folder and its own
+// name, so it can be examined without building on the full path (which may
+// be longer than the system accepts).
+struct FileContext {
+  const FolderHandle* folder = nullptr;
+  const char* name = nullptr;
+};
+
+// Walks folder trees depth first and calls the hooks below; subclasses give
+// them a meaning.
+class TMyDirectory {
+ public:
+  TMyDirectory() = default;
+  virtual ~TMyDirectory() = default;
+  TMyDirectory(const TMyDirectory&) = delete;
+  TMyDirectory& operator=(const TMyDirectory&) = delete;
+
+  std::vector<std::string> Paths;  // starting folders, walked in order
+  bool Recurse = false;            // walk sub-folders too
+  std::vector<std::string> Masks;  // file-name patterns, applied in order
+
+  void SetState(TMessagePump* application, bool recurse);
+  void AddMask(const std::string& mask) { Masks.push_back(mask); }
+  void AddPath(const std::string& path) { Paths.push_back(path); }
+
+  void DoProcedureToAllMatchingFiles();
+  void DoProcedureToDirectory(const std::string& folder);
+  void DoTheFileProcedure(const std::string& fileName, const FileContext& where = {});
+
+ protected:
+  // The hooks, in this order of declaration; each does nothing here.
+  virtual void TheFileProcedure(const std::string& fileName, const FileContext& where);
+  virtual void TheDirectoryProcedure(const std::string& folder);
+  virtual void PreProcessProcedure();
+  virtual void PostProcessProcedure();
+  virtual void PreProcessDirectoryProcedure(const std::string& folder);
+  virtual void PostProcessDirectoryProcedure(const std::string& folder);
+  // Told, after TheDirectoryProcedure, when a folder that exists could not be
+  // listed, wholly or in part, so that a failure never looks like an empty folder.
+  virtual void FolderUnreadable(const std::string& folder, int error);
+
+ private:
+  struct Level {
+    FolderHandle handle;  // closed again when too many are open; reopened on need
+    FolderId id;
+    bool identified = false;
+    std::size_t pathLength = 0;  // this folder's path is path_[0, pathLength)
+    std::vector<std::string> subFolders;
+    std::size_t nextSubFolder = 0;
+  };
+
+  void EnterFolder(FolderHandle handle, int openError, const FolderId* id);
+  void ReadFolder(Level& level);
+  bool ReopenLevel(std::size_t index);
+  void LimitOpenHandles();
+  bool IsPseudoMount(const FolderId& child, const FolderId& parent) const;
+  std::size_t ChildPrefixLength(std::size_t pathLength) const;
+  void LoadMounts();
+
+  TMessagePump* application_ = nullptr;
+  std::string path_;  // the path of the folder or file being visited
+  std::vector<Level> levels_;
+  std::vector<char> buffer_;
+  std::unordered_set<std::uint64_t> pseudoDevices_;
+  bool mountsLoaded_ = false;
+};

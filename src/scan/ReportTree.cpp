@@ -1,0 +1,270 @@
+#include "scan/ReportTree.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+#include "scan/Errors.h"
+#include "scan/LabelCollation.h"
+#include "scan/SafeFile.h"
+
+namespace {
+using Siblings = std::vector<std::unique_ptr<TTreeNode>>;
+}
+
+TReportTree::TReportTree() : capacity_(INT_MAX) {}
+
+TReportTree::~TReportTree() {
+  observer_ = nullptr;
+  for (auto& root : roots_) DestroySubtree(std::move(root));
+}
+
+Siblings& TReportTree::SiblingsOf(TTreeNode* parent) {
+  return parent ? parent->children_ : roots_;
+}
+
+void TReportTree::Renumber(Siblings& siblings, std::size_t from) {
+  for (std::size_t i = from; i < siblings.size(); ++i) siblings[i]->row_ = i;
+}
+
+// Deep trees must not be freed recursively: a chain of many thousands of
+// folders would exhaust the stack.
+void TReportTree::DestroySubtree(std::unique_ptr<TTreeNode> node) {
+  std::vector<std::unique_ptr<TTreeNode>> pending;
+  pending.push_back(std::move(node));
+  while (!pending.empty()) {
+    std::unique_ptr<TTreeNode> current = std::move(pending.back());
+    pending.pop_back();
+    for (auto& child : current->children_) pending.push_back(std::move(child));
+    current->children_.clear();
+    if (current.get() == selected_) selected_ = nullptr;
+    --count_;
+  }
+}
+
+std::size_t TReportTree::SortedPosition(const Siblings& siblings, const std::string& label,
+                                        std::size_t lo, std::size_t hi) {
+  // After every equal label, so equal labels keep their order of arrival.
+  while (lo < hi) {
+    const std::size_t mid = lo + (hi - lo) / 2;
+    if (CompareLabels(label, siblings[mid]->label_) < 0) {
+      hi = mid;
+    } else {
+      lo = mid + 1;
+    }
+  }
+  return lo;
+}
+
+void TReportTree::Clear() {
+  if (observer_) observer_->AboutToReset();
+  for (auto& root : roots_) DestroySubtree(std::move(root));
+  roots_.clear();
+  count_ = 0;
+  selected_ = nullptr;
+  if (observer_) observer_->Reset();
+}
+
+TTreeNode* TReportTree::AddChild(TTreeNode* parent, const std::string& label) {
+  if (count_ >= capacity_) throw EVorntoolsError("Unable to insert an item");
+  auto node = std::make_unique<TTreeNode>();
+  node->label_ = label;
+  node->parent_ = parent;
+  node->level_ = parent ? parent->level_ + 1 : 0;
+  Siblings& siblings = SiblingsOf(parent);
+  const std::size_t row = sorted_ ? SortedPosition(siblings, label, 0, siblings.size()) : siblings.size();
+  TTreeNode* raw = node.get();
+  if (observer_) observer_->NodesAboutToBeInserted(parent, row);
+  siblings.insert(siblings.begin() + static_cast<std::ptrdiff_t>(row), std::move(node));
+  Renumber(siblings, row);
+  ++count_;
+  if (observer_) observer_->NodesInserted();
+  return raw;
+}
+
+void TReportTree::SetLabel(TTreeNode* node, const std::string& label) {
+  node->label_ = label;
+  if (observer_) observer_->LabelChanged(node);
+  if (!sorted_) return;
+  Siblings& siblings = SiblingsOf(node->parent_);
+  const std::size_t from = node->row_;
+  std::size_t before;  // the old row the node is to stand before
+  if (from > 0 && CompareLabels(label, siblings[from - 1]->label_) < 0) {
+    before = SortedPosition(siblings, label, 0, from);
+  } else if (from + 1 < siblings.size() && CompareLabels(label, siblings[from + 1]->label_) > 0) {
+    before = SortedPosition(siblings, label, from + 1, siblings.size());
+  } else {
+    return;  // already in place
+  }
+  if (observer_) observer_->NodeAboutToMove(node->parent_, from, before);
+  std::unique_ptr<TTreeNode> owned = std::move(siblings[from]);
+  siblings.erase(siblings.begin() + static_cast<std::ptrdiff_t>(from));
+  const std::size_t to = before > from ? before - 1 : before;
+  siblings.insert(siblings.begin() + static_cast<std::ptrdiff_t>(to), std::move(owned));
+  Renumber(siblings, std::min(from, to));
+  if (observer_) observer_->NodeMoved();
+}
+
+void TReportTree::Delete(TTreeNode* node) {
+  Siblings& siblings = SiblingsOf(node->parent_);
+  const std::size_t row = node->row_;
+  if (observer_) observer_->NodesAboutToBeRemoved(node->parent_, row);
+  std::unique_ptr<TTreeNode> owned = std::move(siblings[row]);
+  siblings.erase(siblings.begin() + static_cast<std::ptrdiff_t>(row));
+  Renumber(siblings, row);
+  DestroySubtree(std::move(owned));
+  if (observer_) observer_->NodesRemoved();
+}
+
+TTreeNode* TReportTree::NextInTreeOrder(const TTreeNode* node) {
+  if (!node->children_.empty()) return node->children_.front().get();
+  // Climb until an ancestor has a next sibling.
+  while (node) {
+    const TTreeNode* parent = node->parent_;
+    if (!parent) return nullptr;
+    if (node->row_ + 1 < parent->children_.size()) return parent->children_[node->row_ + 1].get();
+    node = parent;
+  }
+  return nullptr;
+}
+
+TTreeNode* TReportTree::NodeAt(std::int64_t index) const {
+  if (index < 0 || static_cast<std::uint64_t>(index) >= count_) {
+    throw EVorntoolsError("Invalid index");
+  }
+  for (const auto& root : roots_) {
+    TTreeNode* node = root.get();
+    while (node) {
+      if (index == 0) return node;
+      --index;
+      node = NextInTreeOrder(node);
+    }
+  }
+  throw EVorntoolsError("Invalid index");
+}
+
+void TReportTree::Expand(TTreeNode* node) {
+  if (node->expanded_) return;
+  node->expanded_ = true;
+  if (observer_) observer_->ExpandedChanged(node);
+}
+
+void TReportTree::Collapse(TTreeNode* node) {
+  if (!node->expanded_) return;
+  node->expanded_ = false;
+  if (observer_) observer_->ExpandedChanged(node);
+}
+
+void TReportTree::SortByLabel() {
+  if (sorted_) return;
+  if (observer_) observer_->AboutToReorder();
+  sorted_ = true;
+  auto less = [](const std::unique_ptr<TTreeNode>& a, const std::unique_ptr<TTreeNode>& b) {
+    return CompareLabels(a->label_, b->label_) < 0;
+  };
+  std::vector<Siblings*> pending{&roots_};
+  while (!pending.empty()) {
+    Siblings* siblings = pending.back();
+    pending.pop_back();
+    std::stable_sort(siblings->begin(), siblings->end(), less);
+    Renumber(*siblings, 0);
+    for (auto& node : *siblings) {
+      if (!node->children_.empty()) pending.push_back(&node->children_);
+    }
+  }
+  if (observer_) observer_->Reordered();
+}
+
+std::string TReportTree::TextForm() const {
+  std::string out;
+  for (const auto& root : roots_) {
+    for (const TTreeNode* node = root.get(); node;) {
+      out.append(static_cast<std::size_t>(node->level_), '\t');
+      out += node->label_;
+      out += "\r\n";
+      node = NextInTreeOrder(node);
+    }
+  }
+  return out;
+}
+
+void TReportTree::Save(const std::string& fileName) const {
+  if (!WriteFileReplacing(fileName, TextForm())) {
+    throw EVorntoolsError(FormatMessage("Cannot create file %s", fileName));
+  }
+}
+
+void TReportTree::Load(const std::string& fileName) {
+  std::string text;
+  if (!ReadWholeFile(fileName, text)) {
+    throw EVorntoolsError(FormatMessage("Cannot open file %s", fileName));
+  }
+  LoadText(text);
+}
+
+void TReportTree::LoadText(const std::string& rawText) {
+  // A NUL byte ends the text.
+  const std::size_t end = std::min(rawText.size(), std::strlen(rawText.c_str()));
+  const char* text = rawText.data();
+
+  if (observer_) observer_->AboutToReset();
+  TTreeObserver* const observer = observer_;
+  observer_ = nullptr;  // one reset covers every node added below
+  struct Restore {
+    TReportTree* tree;
+    TTreeObserver* observer;
+    ~Restore() {
+      tree->observer_ = observer;
+      if (observer) observer->Reset();
+    }
+  } restore{this, observer};
+
+  for (auto& root : roots_) DestroySubtree(std::move(root));
+  roots_.clear();
+  count_ = 0;
+  selected_ = nullptr;
+
+  TTreeNode* last = nullptr;
+  std::size_t pos = 0;
+  while (pos < end) {
+    std::size_t lineEnd = pos;
+    while (lineEnd < end && text[lineEnd] != '\r' && text[lineEnd] != '\n') ++lineEnd;
+    std::size_t next = lineEnd;
+    if (next < end) {
+      next += (text[next] == '\r' && next + 1 < end && text[next + 1] == '\n') ? 2 : 1;
+    }
+    const std::size_t lineStart = pos;
+    pos = next;
+
+    if (lineEnd - lineStart == 1 && text[lineStart] == 26) continue;  // Ctrl-Z
+    std::size_t labelStart = lineStart;
+    while (labelStart < lineEnd && (text[labelStart] == '\t' || text[labelStart] == ' ')) {
+      ++labelStart;
+    }
+    const std::size_t level = labelStart - lineStart;
+    const std::string label(text + labelStart, lineEnd - labelStart);
+
+    TTreeNode* parent = nullptr;
+    if (!last) {
+      if (level > 1) throw EVorntoolsError("Invalid item level assignment");
+    } else {
+      const std::size_t lastLevel = static_cast<std::size_t>(last->level_);
+      if (level == lastLevel + 1) {
+        parent = last;
+      } else if (level <= lastLevel) {
+        parent = last;
+        while (parent && static_cast<std::size_t>(parent->level_) >= level) {
+          parent = parent->parent_;
+        }
+      } else {
+        throw EVorntoolsError("Invalid item level assignment");
+      }
+    }
+    last = AddChild(parent, label);
+  }
+}

@@ -1,0 +1,122 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TReportTree;
+
+// One folder line of the report. Nodes belong to their tree; a scan only
+// keeps pointers to the nodes it made.
+class TTreeNode {
+ public:
+  const std::string& Label() const { return label_; }
+  TTreeNode* Parent() const { return parent_; }
+  int Level() const { return level_; }
+  bool Expanded() const { return expanded_; }
+  std::size_t ChildCount() const { return children_.size(); }
+  TTreeNode* Child(std::size_t i) const { return children_[i].get(); }
+  // Position among its siblings (top-level nodes count among themselves).
+  std::size_t Row() const { return row_; }
+
+ private:
+  friend class TReportTree;
+  std::string label_;
+  TTreeNode* parent_ = nullptr;
+  std::vector<std::unique_ptr<TTreeNode>> children_;
+  std::size_t row_ = 0;
+  int level_ = 0;
+  bool expanded_ = false;
+};
+
+// Told of every change, so a view can follow the tree without copying it.
+// The calls bracket each change the way Qt's item models expect.
+class TTreeObserver {
+ public:
+  virtual ~TTreeObserver() = default;
+  virtual void NodesAboutToBeInserted(TTreeNode* parent, std::size_t row) = 0;
+  virtual void NodesInserted() = 0;
+  virtual void NodesAboutToBeRemoved(TTreeNode* parent, std::size_t row) = 0;
+  virtual void NodesRemoved() = 0;
+  // The node moves among its siblings to stand before `beforeRow` (old rows).
+  virtual void NodeAboutToMove(TTreeNode* parent, std::size_t from, std::size_t beforeRow) = 0;
+  virtual void NodeMoved() = 0;
+  virtual void LabelChanged(TTreeNode* node) = 0;
+  virtual void ExpandedChanged(TTreeNode* node) = 0;
+  // Sorting reorders siblings everywhere at once; rows change, nodes stay.
+  virtual void AboutToReorder() = 0;
+  virtual void Reordered() = 0;
+  // Clearing and loading replace everything.
+  virtual void AboutToReset() = 0;
+  virtual void Reset() = 0;
+};
+
+// The report: an ordered forest of labelled nodes, unsorted or (after the
+// Sort command, for the rest of the run) kept sorted by label.
+class TReportTree {
+ public:
+  TReportTree();
+  ~TReportTree();
+  TReportTree(const TReportTree&) = delete;
+  TReportTree& operator=(const TReportTree&) = delete;
+
+  void SetObserver(TTreeObserver* observer) { observer_ = observer; }
+
+  void Clear();
+  // A new last child of parent (a top-level node when parent is null); in
+  // sorted mode it is sorted in among its siblings instead.
+  TTreeNode* AddChild(TTreeNode* parent, const std::string& label);
+  void SetLabel(TTreeNode* node, const std::string& label);
+  void Delete(TTreeNode* node);
+
+  std::size_t Count() const { return count_; }
+  std::size_t TopLevelCount() const { return roots_.size(); }
+  TTreeNode* TopLevel(std::size_t i) const { return roots_[i].get(); }
+  // The node at a position in tree order (pre-order from the first
+  // top-level node); raises "Invalid index" outside 0..Count()-1.
+  TTreeNode* NodeAt(std::int64_t index) const;
+  // The node after `node` in tree order within its top-level node's
+  // subtree, or null at the end of that subtree.
+  static TTreeNode* NextInTreeOrder(const TTreeNode* node);
+  TTreeNode* First() const { return roots_.empty() ? nullptr : roots_.front().get(); }
+
+  TTreeNode* Selected() const { return selected_; }
+  void SetSelected(TTreeNode* node) { selected_ = node; }
+  void Expand(TTreeNode* node);
+  void Collapse(TTreeNode* node);
+  // Records the expanded state a view set by itself (no notification).
+  void NoteExpanded(TTreeNode* node, bool expanded) { node->expanded_ = expanded; }
+
+  // The Sort command: the first call sorts every set of siblings by label and
+  // keeps them sorted from then on; later calls change nothing.
+  void SortByLabel();
+  bool Sorted() const { return sorted_; }
+
+  // The text form: a line per node in tree order, a TAB per level, CR LF.
+  // Raises "Cannot create file %s"; a failed write leaves the old file whole.
+  void Save(const std::string& fileName) const;
+  std::string TextForm() const;
+  // Replaces the tree by a text form file. Raises "Cannot open file %s"
+  // (tree unchanged) or "Invalid item level assignment" (lines read so far stay).
+  void Load(const std::string& fileName);
+  void LoadText(const std::string& text);
+
+  // Most nodes the tree takes before "Unable to insert an item".
+  void SetCapacity(std::size_t capacity) { capacity_ = capacity; }
+
+ private:
+  std::vector<std::unique_ptr<TTreeNode>>& SiblingsOf(TTreeNode* parent);
+  static std::size_t SortedPosition(const std::vector<std::unique_ptr<TTreeNode>>& siblings,
+                                    const std::string& label, std::size_t lo, std::size_t hi);
+  static void Renumber(std::vector<std::unique_ptr<TTreeNode>>& siblings, std::size_t from);
+  void DestroySubtree(std::unique_ptr<TTreeNode> node);
+
+  std::vector<std::unique_ptr<TTreeNode>> roots_;
+  std::size_t count_ = 0;
+  std::size_t capacity_;
+  TTreeNode* selected_ = nullptr;
+  TTreeObserver* observer_ = nullptr;
+  bool sorted_ = false;
+};

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+// Writes `data` as the whole content of `path` without ever leaving a torn
+// file: it writes a temporary file beside it and renames that into place, so
+// a failure at any moment keeps the previous file whole. Returns false (errno
+// set) when the file could not be written.
+bool WriteFileReplacing(const std::string& path, const std::string& data);
+
+// Reads the whole file. Returns false (errno set) when it cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::string& out);

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "scan/MyDirectory.h"
+#include "scan/ReportTree.h"
+#include "scan/UsageOptions.h"
+
+// One folder being scanned: its running total, carried to its parent when
+// it is finished. The records form a stack that follows the walk.
+class TUsage {
+ public:
+  std::int32_t depth = 0;  // levels below its starting folder
+  std::int64_t size = 0;   // bytes of its files and, once finished, its sub-folders
+  bool failed = false;     // something in it or below could not be measured
+  // Length of the folder's full path. The path itself is the walker's current
+  // path cut to this length: keeping a copy per level would cost memory in
+  // the square of the depth.
+  std::size_t pathLength = 0;
+  bool pathEndsWithSeparator = false;
+  TTreeNode* node = nullptr;  // its report line, if it has one
+  TUsage* next = nullptr;     // the enclosing folder's record
+
+  // Length of the prefix JoinPath puts before a sub-folder's own name.
+  std::size_t PathLength() const {
+    return pathLength + ((pathLength > 0 && !pathEndsWithSeparator) ? 1 : 0);
+  }
+};
+
+// The label of a finished folder: its size in K (halves to even), padded
+// with "." to 7 characters, "K ", "*" or a blank, then its name.
+std::string FolderLabel(std::int64_t bytes, bool failed, const std::string& name);
+
+// The walker that measures every file and builds the report tree.
+class TUsageDirectory : public TMyDirectory {
+ public:
+  TUsageDirectory() = default;
+  ~TUsageDirectory() override;
+
+  void SetState(TMessagePump* application, bool recurse, TReportTree* tree,
+                TStatusLine* statusLine, std::int32_t maxDepth, std::int32_t minSizeK,
+                bool allowForSectorSize, std::int32_t sectorBytes);
+
+  // The length counted for one file, or -1 when it cannot be measured.
+  std::int64_t MeasureFile(const std::string& fileName, const FileContext& where = {}) const;
+
+  TReportTree* Tree = nullptr;
+  TStatusLine* StatusLine = nullptr;
+  std::int32_t MaxDepth = 0;
+  std::int64_t MinBytes = 0;
+  bool AllowForSectorSize = false;
+  std::int32_t SectorBytes = 0;
+  TUsage* Current = nullptr;
+
+  // Figures for progress displays.
+  std::uint64_t FoldersSeen() const { return foldersSeen_; }
+  std::uint64_t FilesSeen() const { return filesSeen_; }
+
+ protected:
+  void TheFileProcedure(const std::string& fileName, const FileContext& where) override;
+  void TheDirectoryProcedure(const std::string& folder) override;
+  void PreProcessDirectoryProcedure(const std::string& folder) override;
+  void PostProcessDirectoryProcedure(const std::string& folder) override;
+  void FolderUnreadable(const std::string& folder, int error) override;
+
+ private:
+  std::uint64_t foldersSeen_ = 0;
+  std::uint64_t filesSeen_ = 0;
+};
+
+// One whole scan into `tree`, as the report window and the command-line
+// tool run it: clear the tree if asked, walk, then show "All Done".
+void RunUsageScan(const UsageOptions& options, TReportTree& tree, TMessagePump* application,
+                  TStatusLine* statusLine, TUsageDirectory** running = nullptr);

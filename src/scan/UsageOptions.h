@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The values that shape one scan.
+struct UsageOptions {
+  std::vector<std::string> Folders;  // starting folders, scanned in this order
+  std::int32_t MaxDepth = 0;         // deepest level that gets a node; <= 0: no limit
+  std::int32_t MinSizeK = 0;         // folders below this many K lose their node
+  bool AllowForSectorSize = false;   // count every file in whole allocation units
+  std::int32_t SectorBytes = 0;      // the allocation unit, in bytes
+  bool ClearReport = false;          // empty the report before the scan
+};
