@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QColor>
+#include <QDialog>
+#include <QFont>
+
+class QComboBox;
+class QFontDialog;
+
+// The font dialog of the report: face, size, the styles bold, italic,
+// underline and strike-out, and a text colour from the sixteen basic colours.
+class TFontDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit TFontDialog(QWidget* parent = nullptr);
+
+  QFont Font() const;
+  void SetFont(const QFont& font);
+  QColor Color() const;
+  void SetColor(const QColor& color);
+
+ private:
+  QFontDialog* fonts_;
+  QComboBox* colors_;
+};

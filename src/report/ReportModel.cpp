@@ -1,0 +1,125 @@
+#include "report/ReportModel.h"
+
+TReportModel::TReportModel(TReportTree& tree, QObject* parent)
+    : QAbstractItemModel(parent), tree_(tree) {
+  tree_.SetObserver(this);
+}
+
+TReportModel::~TReportModel() { tree_.SetObserver(nullptr); }
+
+TTreeNode* TReportModel::NodeOf(const QModelIndex& index) const {
+  if (!index.isValid() || index.model() != this) return nullptr;
+  return static_cast<TTreeNode*>(index.internalPointer());
+}
+
+QModelIndex TReportModel::IndexOf(TTreeNode* node) const {
+  if (!node) return {};
+  return createIndex(static_cast<int>(node->Row()), 0, node);
+}
+
+QModelIndex TReportModel::index(int row, int column, const QModelIndex& parent) const {
+  if (row < 0 || column != 0) return {};
+  if (TTreeNode* p = NodeOf(parent)) {
+    if (static_cast<std::size_t>(row) >= p->ChildCount()) return {};
+    return createIndex(row, 0, p->Child(static_cast<std::size_t>(row)));
+  }
+  if (parent.isValid() || static_cast<std::size_t>(row) >= tree_.TopLevelCount()) return {};
+  return createIndex(row, 0, tree_.TopLevel(static_cast<std::size_t>(row)));
+}
+
+QModelIndex TReportModel::parent(const QModelIndex& child) const {
+  TTreeNode* node = NodeOf(child);
+  return node ? IndexOf(node->Parent()) : QModelIndex();
+}
+
+int TReportModel::rowCount(const QModelIndex& parent) const {
+  if (!parent.isValid()) return static_cast<int>(tree_.TopLevelCount());
+  if (parent.column() != 0) return 0;
+  TTreeNode* node = NodeOf(parent);
+  return node ? static_cast<int>(node->ChildCount()) : 0;
+}
+
+int TReportModel::columnCount(const QModelIndex&) const { return 1; }
+
+bool TReportModel::hasChildren(const QModelIndex& parent) const { return rowCount(parent) > 0; }
+
+QVariant TReportModel::data(const QModelIndex& index, int role) const {
+  TTreeNode* node = NodeOf(index);
+  if (!node) return {};
+  if (role == Qt::DisplayRole || role == Qt::EditRole) {
+    return QString::fromStdString(node->Label());
+  }
+  return {};
+}
+
+bool TReportModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  TTreeNode* node = NodeOf(index);
+  if (!node || role != Qt::EditRole) return false;
+  // The tree reports the change (and, when sorted, the move) itself.
+  tree_.SetLabel(node, value.toString().toStdString());
+  return true;
+}
+
+Qt::ItemFlags TReportModel::flags(const QModelIndex& index) const {
+  if (!index.isValid()) return Qt::NoItemFlags;
+  return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
+}
+
+void TReportModel::NodesAboutToBeInserted(TTreeNode* parent, std::size_t row) {
+  const int r = static_cast<int>(row);
+  beginInsertRows(IndexOf(parent), r, r);
+}
+
+void TReportModel::NodesInserted() { endInsertRows(); }
+
+void TReportModel::NodesAboutToBeRemoved(TTreeNode* parent, std::size_t row) {
+  const int r = static_cast<int>(row);
+  beginRemoveRows(IndexOf(parent), r, r);
+}
+
+void TReportModel::NodesRemoved() { endRemoveRows(); }
+
+void TReportModel::NodeAboutToMove(TTreeNode* parent, std::size_t from, std::size_t beforeRow) {
+  const QModelIndex p = IndexOf(parent);
+  const int f = static_cast<int>(from);
+  // Qt refuses moves that leave the row where it is; those change nothing.
+  moving_ = beginMoveRows(p, f, f, p, static_cast<int>(beforeRow));
+}
+
+void TReportModel::NodeMoved() {
+  if (moving_) endMoveRows();
+  moving_ = false;
+}
+
+void TReportModel::LabelChanged(TTreeNode* node) {
+  const QModelIndex i = IndexOf(node);
+  emit dataChanged(i, i, {Qt::DisplayRole, Qt::EditRole});
+}
+
+void TReportModel::ExpandedChanged(TTreeNode* node) {
+  emit NodeExpandedChanged(IndexOf(node), node->Expanded());
+}
+
+void TReportModel::AboutToReorder() {
+  emit layoutAboutToBeChanged();
+  // Nodes keep their identity while their rows change: remember which node
+  // every persistent index (current item, expanded items) stands for.
+  reorderFrom_ = persistentIndexList();
+  reorderNodes_.clear();
+  reorderNodes_.reserve(static_cast<std::size_t>(reorderFrom_.size()));
+  for (const QModelIndex& i : reorderFrom_) reorderNodes_.push_back(NodeOf(i));
+}
+
+void TReportModel::Reordered() {
+  QModelIndexList to;
+  to.reserve(reorderFrom_.size());
+  for (TTreeNode* node : reorderNodes_) to.append(IndexOf(node));
+  changePersistentIndexList(reorderFrom_, to);
+  reorderFrom_.clear();
+  reorderNodes_.clear();
+  emit layoutChanged();
+}
+
+void TReportModel::AboutToReset() { beginResetModel(); }
+
+void TReportModel::Reset() { endResetModel(); }
