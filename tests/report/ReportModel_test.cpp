@@ -35,21 +35,26 @@ std::string ModelText(const QAbstractItemModel& model) {
   return out;
 }
 
+// Installed before the tester exists: it checks the model as soon as it is made.
+struct TesterCapture {
+  TesterCapture() {
+    TesterFailures().clear();
+    previous = qInstallMessageHandler(CaptureTester);
+  }
+  ~TesterCapture() { qInstallMessageHandler(previous); }
+  QtMessageHandler previous = nullptr;
+};
+
 class ReportModelTest : public testing::Test {
  protected:
-  void SetUp() override {
-    TesterFailures().clear();
-    previous_ = qInstallMessageHandler(CaptureTester);
-  }
   void TearDown() override {
-    qInstallMessageHandler(previous_);
     EXPECT_TRUE(TesterFailures().isEmpty()) << TesterFailures().join("\n").toStdString();
   }
 
+  TesterCapture capture_;
   TReportTree tree_;
   TReportModel model_{tree_};
   QAbstractItemModelTester tester_{&model_, QAbstractItemModelTester::FailureReportingMode::Warning};
-  QtMessageHandler previous_ = nullptr;
 };
 
 TEST_F(ReportModelTest, FollowsInsertsRelabelsAndRemovalsAsAScanMakesThem) {
