@@ -1,0 +1,535 @@
+#include "report/UsageReport.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QTemporaryFile>
+#include <QTextEdit>
+#include <QTimer>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "dialogs/Help.h"
+#include "dialogs/UsageDialog.h"
+#include "dialogs/UsageWizard.h"
+#include "report/FontDialog.h"
+#include "report/ModalHook.h"
+#include "report/ReportModel.h"
+#include "report/ReportPrint.h"
+#include "report/StatusText.h"
+#include "scan/Errors.h"
+#include "scan/IntegerText.h"
+#include "scan/SafeFile.h"
+#include "scan/UsageDirectory.h"
+
+namespace {
+// Interface events are handled at most this often during a scan: often
+// enough for Stop and repaints to feel immediate, rarely enough that the
+// status line's repaint does not slow the walk.
+constexpr qint64 kPumpIntervalNs = 4'000'000;
+
+const char* const kScanRunning = "A scan is running: choose Stop or wait for it to end";
+const char* const kCloseAfterScan = "The window closes when the scan has ended";
+constexpr int kNoticeMs = 4000;
+
+QFont DesignReportFont() {
+  QFont font("Courier New", 10);
+  font.setStyleHint(QFont::TypeWriter);  // a fixed-pitch stand-in where it is missing
+  return font;
+}
+
+// Clears the scan state however the scan ends.
+struct TScanState {
+  bool& scanning;
+  TUsageDirectory*& walker;
+  ~TScanState() {
+    walker = nullptr;
+    scanning = false;
+  }
+};
+}  // namespace
+
+TUsageReport::TUsageReport(QWidget* owner, const QString& root)
+    : TMyReport(owner, root, "Usage") {
+  setObjectName("UsageReport");
+  BuildWindow();
+  Wizard = new TUsageWizard(this, root);
+  Dialog = new TUsageDialog(this, root);
+  RestoreAtStart();
+}
+
+TUsageReport::~TUsageReport() {
+  FormDestroy();
+  // The model refers to the tree, which goes before the window's children do.
+  resultField->setModel(nullptr);
+  delete model_;
+  model_ = nullptr;
+}
+
+void TUsageReport::RestoreAtStart() {
+  try {
+    RestoreAll();
+  } catch (const std::exception& e) {
+    // A damaged store must not keep the program from starting: what could
+    // not be read keeps its design value.
+    ReportError(e);
+  }
+}
+
+void TUsageReport::FormDestroy() {
+  try {
+    SaveForm();
+  } catch (const std::exception& e) {
+    ReportError(e);
+  }
+}
+
+// ---------------------------------------------------------------- window
+
+void TUsageReport::BuildWindow() {
+  setWindowTitle("Usage Report");
+  // A main window: minimise and maximise boxes, no dialog frame.
+  setWindowFlags(Qt::Window);
+  SetFrameLeft(200);
+  SetFrameTop(110);
+  SetFrameWidth(491);
+  SetFrameHeight(355);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+
+  MainMenu1 = new QMenuBar(this);
+  MainMenu1->setObjectName("MainMenu1");
+  layout->setMenuBar(MainMenu1);
+
+  resultField = new QTreeView(this);
+  resultField->setObjectName("resultField");
+  resultField->setHeaderHidden(true);
+  resultField->setUniformRowHeights(true);
+  resultField->setIndentation(19);
+  resultField->setRootIsDecorated(true);
+  resultField->setEditTriggers(QAbstractItemView::SelectedClicked |
+                               QAbstractItemView::EditKeyPressed);
+  resultField->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  // Wide labels scroll sideways instead of being cut; measuring a bounded
+  // number of rows keeps that cheap on a large report.
+  resultField->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  resultField->header()->setStretchLastSection(false);
+  resultField->header()->setResizeContentsPrecision(256);
+  // The classic style draws the dotted lines between nodes.
+  if (QStyle* lines = QStyleFactory::create("Windows")) {
+    lines->setParent(resultField);
+    resultField->setStyle(lines);
+  }
+  resultField->setFont(DesignReportFont());
+  QPalette palette = resultField->palette();
+  palette.setColor(QPalette::Text, fontColor_);
+  resultField->setPalette(palette);
+  layout->addWidget(resultField, 1);
+
+  model_ = new TReportModel(tree_);
+  resultField->setModel(model_);
+  connect(model_, &TReportModel::NodeExpandedChanged, resultField,
+          [this](const QModelIndex& index, bool expanded) {
+            resultField->setExpanded(index, expanded);
+          });
+  connect(resultField, &QTreeView::expanded, this, [this](const QModelIndex& index) {
+    if (TTreeNode* node = model_->NodeOf(index)) tree_.NoteExpanded(node, true);
+  });
+  connect(resultField, &QTreeView::collapsed, this, [this](const QModelIndex& index) {
+    if (TTreeNode* node = model_->NodeOf(index)) tree_.NoteExpanded(node, false);
+  });
+  connect(resultField->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex& current) { tree_.SetSelected(model_->NodeOf(current)); });
+
+  StatusBar1 = new QStatusBar(this);
+  StatusBar1->setObjectName("StatusBar1");
+  status_ = new TStatusText(StatusBar1);
+  StatusBar1->addWidget(status_, 1);
+  layout->addWidget(StatusBar1);
+
+  RichEdit1 = new QTextEdit(this);
+  RichEdit1->setObjectName("RichEdit1");
+  RichEdit1->setPlainText("RichEdit1");
+  RichEdit1->setFont(resultField->font());
+  RichEdit1->hide();
+
+  FontDialog1 = new TFontDialog(this);
+  FontDialog1->setObjectName("FontDialog1");
+  FontDialog1->SetFont(resultField->font());
+
+  BuildMenu();
+}
+
+QAction* TUsageReport::AddItem(QMenu* menu, const char* name, const QString& caption,
+                               const QKeySequence& shortcut, void (TUsageReport::*handler)()) {
+  auto* action = new QAction(caption, this);
+  action->setObjectName(name);
+  action->setShortcut(shortcut);
+  if (handler) connect(action, &QAction::triggered, this, handler);
+  menu->addAction(action);
+  addAction(action);  // shortcuts act wherever the focus is in the window
+  return action;
+}
+
+void TUsageReport::BuildMenu() {
+  auto separator = [](QMenu* menu, const char* name) {
+    menu->addSeparator()->setObjectName(name);
+  };
+  const QKeySequence none;
+
+  QMenu* file = MainMenu1->addMenu("&File");
+  file->setObjectName("File1");
+  file->menuAction()->setObjectName("File1Item");
+  AddItem(file, "New1", "&New...", none, &TUsageReport::New1Click);
+  AddItem(file, "SaveAs1", "Save &As...", none, &TUsageReport::SaveAs1Click);
+  separator(file, "N5");
+  AddItem(file, "Dialog1", "&Dialog...", QKeySequence(Qt::Key_F5), &TUsageReport::Dialog1Click);
+  AddItem(file, "Wizard1", "&Wizard...", QKeySequence(Qt::Key_F6), &TUsageReport::Wizard1Click);
+  separator(file, "N1");
+  AddItem(file, "SetupPrinter1", "Setup Printer...", none, &TUsageReport::SetupPrinter1Click);
+  AddItem(file, "Print1", "&Print...", none, &TUsageReport::Print1Click);
+  separator(file, "N6");
+  AddItem(file, "LoadConfiguration1", "Load Configuration...", none,
+          &TUsageReport::LoadConfiguration1Click);
+  AddItem(file, "SaveConfiguration1", "Save Configuration...", none,
+          &TUsageReport::SaveConfiguration1Click);
+  separator(file, "N7");
+  AddItem(file, "Exit1", "E&xit", none, &TUsageReport::Exit1Click);
+
+  QMenu* edit = MainMenu1->addMenu("&Edit");
+  edit->setObjectName("Edit1");
+  AddItem(edit, "Sort1", "&Sort", none, &TUsageReport::Sort1Click);
+  separator(edit, "N2");
+  // Cut, Copy and Paste have their keys but no action: the keys are taken
+  // here so the tree does not act on them either.
+  AddItem(edit, "Cut1", "Cut", QKeySequence(Qt::CTRL | Qt::Key_X), nullptr);
+  AddItem(edit, "Copy1", "Copy", QKeySequence(Qt::CTRL | Qt::Key_C), nullptr);
+  AddItem(edit, "Paste1", "Paste", QKeySequence(Qt::CTRL | Qt::Key_V), nullptr);
+  separator(edit, "N4");
+  AddItem(edit, "Expand1", "Expand", none, &TUsageReport::Expand1Click);
+  AddItem(edit, "Contract1", "Contract", none, &TUsageReport::Contract1Click);
+  separator(edit, "N3");
+  AddItem(edit, "Font1", "&Font...", none, &TUsageReport::Font1Click);
+
+  // An item of the bar itself: it acts when clicked.
+  auto* stop = new QAction("&Stop", this);
+  stop->setObjectName("Stop1");
+  connect(stop, &QAction::triggered, this, &TUsageReport::Stop1Click);
+  MainMenu1->addAction(stop);
+
+  QMenu* help = MainMenu1->addMenu("&Help");
+  help->setObjectName("Help1");
+  AddItem(help, "Help2", "&Help...", QKeySequence(Qt::Key_F1), &TUsageReport::Help2Click);
+  AddItem(help, "About1", "&About...", none, &TUsageReport::About1Click);
+}
+
+QAction* TUsageReport::FindAction(const QString& objectName) const {
+  return findChild<QAction*>(objectName);
+}
+
+TUsageDialog* TUsageReport::UsageDialog() const { return static_cast<TUsageDialog*>(Dialog); }
+
+TUsageWizard* TUsageReport::UsageWizard() const { return static_cast<TUsageWizard*>(Wizard); }
+
+QString TUsageReport::StatusText() const { return status_->Text(); }
+
+QString TUsageReport::StatusNotice() const { return StatusBar1->currentMessage(); }
+
+// ---------------------------------------------------------------- settings
+
+void TUsageReport::ReadSettings() {
+  TMyReport::ReadSettings();
+  ReadStep([this] { IniFile->ReadTreeView(Section, "1", tree_); });
+  ReadStep([this] {
+    QFont font = resultField->font();
+    IniFile->ReadFont(Section, "Font-1", font);
+    resultField->setFont(font);
+    FontDialog1->SetFont(font);
+    FontDialog1->SetColor(fontColor_);
+    RichEdit1->setFont(font);
+  });
+}
+
+void TUsageReport::WriteSettings() {
+  TMyReport::WriteSettings();
+  IniFile->WriteTreeView(Section, "1", tree_);
+  IniFile->WriteFont(Section, "Font-1", resultField->font());
+}
+
+// ---------------------------------------------------------------- events
+
+void TUsageReport::showEvent(QShowEvent* event) {
+  TMyReport::showEvent(event);
+  if (!activated_) {
+    activated_ = true;
+    // Once per run, after the window is on screen.
+    QTimer::singleShot(0, this, &TUsageReport::FormActivate);
+  }
+}
+
+void TUsageReport::closeEvent(QCloseEvent* event) {
+  if (scanning_) {
+    // The scan refers to the window: it closes when the scan has ended.
+    closePending_ = true;
+    StatusBar1->showMessage(kCloseAfterScan, kNoticeMs);
+    event->ignore();
+    return;
+  }
+  TMyReport::closeEvent(event);
+}
+
+void TUsageReport::keyPressEvent(QKeyEvent* event) {
+  // The main window has no Cancel: Esc does not close it.
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    event->accept();
+    return;
+  }
+  TMyReport::keyPressEvent(event);
+}
+
+void TUsageReport::FormActivate() {
+  Command([this] {
+    if (!scanning_ && UsageDialog()->startWithDialog->isChecked()) RunDialog();
+  });
+  CloseIfPending();
+}
+
+void TUsageReport::CloseIfPending() {
+  if (closePending_ && !scanning_) {
+    closePending_ = false;
+    close();
+  }
+}
+
+bool TUsageReport::RefusedWhileScanning() {
+  if (!scanning_) return false;
+  StatusBar1->showMessage(kScanRunning, kNoticeMs);
+  return true;
+}
+
+// ---------------------------------------------------------------- scanning
+
+void TUsageReport::ScanFromDialog() {
+  TUsageDialog* dialog = UsageDialog();
+  dialog->pathEdit->AddToHistory();
+  const std::int32_t maxDepth = StrToInt(dialog->Depth->text().toStdString());
+  const std::int32_t minSizeK = StrToInt(dialog->Size->text().toStdString());
+  const bool allowForSectorSize = dialog->UseSectors->isChecked();
+  const std::int32_t sectorBytes = StrToInt(dialog->SectorSize->text().toStdString());
+  const bool clearReport = dialog->clearReport->isChecked();
+  std::vector<std::string> folders;
+  for (int i = 0; i < dialog->paths->count(); ++i) {
+    folders.push_back(dialog->paths->item(i)->text().toStdString());
+  }
+  RunScan(clearReport, folders, true, maxDepth, minSizeK, allowForSectorSize, sectorBytes);
+}
+
+void TUsageReport::ScanFromWizard() {
+  const std::vector<std::string> folders{UsageWizard()->RootDirectory->text().toStdString()};
+  RunScan(true, folders, true, 0, 0, false, 0);
+}
+
+void TUsageReport::RunScan(bool clearReport, const std::vector<std::string>& folders,
+                           bool recurse, std::int32_t maxDepth, std::int32_t minSizeK,
+                           bool allowForSectorSize, std::int32_t sectorBytes) {
+  scanning_ = true;
+  TScanState state{scanning_, UsageDirectory};
+  if (clearReport) tree_.Clear();
+  // Released when the scan ends, by an error too.
+  TUsageDirectory walker;
+  UsageDirectory = &walker;
+  walker.SetState(this, recurse, &tree_, this, maxDepth, minSizeK, allowForSectorSize,
+                  sectorBytes);
+  for (const std::string& folder : folders) walker.AddPath(folder);
+  pumpClock_.invalidate();
+  walker.DoProcedureToAllMatchingFiles();
+  ShowText("All Done");
+}
+
+void TUsageReport::ProcessMessages() {
+  if (pumpClock_.isValid() && pumpClock_.nsecsElapsed() < kPumpIntervalNs) return;
+  QCoreApplication::processEvents();
+  pumpClock_.start();
+}
+
+void TUsageReport::ShowText(const std::string& text) {
+  status_->SetText(QString::fromStdString(text));
+}
+
+// ---------------------------------------------------------------- commands
+
+void TUsageReport::New1Click() {
+  if (RefusedWhileScanning()) return;
+  Command([this] {
+    while (tree_.TopLevelCount() > 0) tree_.Delete(tree_.TopLevel(0));
+  });
+}
+
+void TUsageReport::Dialog1Click() {
+  if (RefusedWhileScanning()) return;
+  Command([this] { RunDialog(); });
+  CloseIfPending();
+}
+
+void TUsageReport::Wizard1Click() {
+  if (RefusedWhileScanning()) return;
+  Command([this] { RunWizard(); });
+  CloseIfPending();
+}
+
+void TUsageReport::LoadConfiguration1Click() {
+  if (RefusedWhileScanning()) return;
+  Command([this] { LoadConfiguration(); });
+}
+
+void TUsageReport::SaveConfiguration1Click() {
+  Command([this] { SaveConfiguration(); });
+}
+
+void TUsageReport::Exit1Click() { close(); }
+
+void TUsageReport::Stop1Click() { StopRequested = true; }
+
+void TUsageReport::Sort1Click() {
+  Command([this] {
+    setCursor(Qt::WaitCursor);
+    struct Arrow {
+      QWidget* window;
+      ~Arrow() { window->unsetCursor(); }
+    } arrow{this};
+    tree_.SortByLabel();
+  });
+}
+
+void TUsageReport::Expand1Click() {
+  if (TTreeNode* node = tree_.Selected()) tree_.Expand(node);
+}
+
+void TUsageReport::Contract1Click() {
+  if (TTreeNode* node = tree_.Selected()) tree_.Collapse(node);
+}
+
+void TUsageReport::Font1Click() {
+  Command([this] { ChangeFont(); });
+}
+
+void TUsageReport::Help2Click() {
+  Command([] { ShowHelp(); });
+}
+
+void TUsageReport::About1Click() {
+  Command([] { ShowAbout("Usage Vorntool", "1.01"); });
+}
+
+TFontDialog* TUsageReport::GetFontDialog() { return FontDialog1; }
+
+void TUsageReport::ApplyFont(const QFont& font, const QColor& color) {
+  fontColor_ = color;
+  for (QWidget* control : {static_cast<QWidget*>(resultField), static_cast<QWidget*>(RichEdit1)}) {
+    control->setFont(font);
+    QPalette palette = control->palette();
+    palette.setColor(QPalette::Text, color);
+    control->setPalette(palette);
+  }
+}
+
+// ---------------------------------------------------------------- output
+
+QString TUsageReport::DefaultSaveName() const {
+  // The section names the file; its key separators would make folders of it.
+  QString name = Section;
+  name.replace(QLatin1Char('\\'), QLatin1Char(' ')).replace(QLatin1Char('/'), QLatin1Char(' '));
+  return name + ".txt";
+}
+
+QFileDialog& TUsageReport::SaveDialog1() {
+  if (!saveDialog_) {
+    saveDialog_ = new QFileDialog(this, "Save As");
+    saveDialog_->setObjectName("SaveDialog1");
+    saveDialog_->setAcceptMode(QFileDialog::AcceptSave);
+    saveDialog_->setFileMode(QFileDialog::AnyFile);
+    saveDialog_->setOption(QFileDialog::DontConfirmOverwrite);
+    saveDialog_->setOption(QFileDialog::DontUseNativeDialog);
+    saveDialog_->setDefaultSuffix("txt");
+    saveDialog_->setNameFilter("Text Files (*.txt)");
+    QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (documents.isEmpty() || !QDir(documents).exists()) documents = QDir::homePath();
+    saveDialog_->setDirectory(documents);
+  }
+  return *saveDialog_;
+}
+
+void TUsageReport::SaveAs1Click() {
+  Command([this] {
+    QFileDialog& dialog = SaveDialog1();
+    dialog.selectFile(DefaultSaveName());
+    if (ExecModal(dialog) != QDialog::Accepted) return;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty()) return;
+    tree_.Save(chosen.first().toStdString());
+  });
+}
+
+QPrintDialog& TUsageReport::PrintDialog1() {
+  if (!printDialog_) {
+    printDialog_ = new QPrintDialog(&printer_, this);
+    printDialog_->setObjectName("PrintDialog1");
+    // No page range or selection; printing to a PDF file stays, so a
+    // machine without a printer can still print.
+    printDialog_->setOptions(QAbstractPrintDialog::PrintToFile |
+                             QAbstractPrintDialog::PrintShowPageSize);
+  }
+  return *printDialog_;
+}
+
+QPageSetupDialog& TUsageReport::PrinterSetupDialog1() {
+  if (!setupDialog_) {
+    setupDialog_ = new QPageSetupDialog(&printer_, this);
+    setupDialog_->setObjectName("PrinterSetupDialog1");
+  }
+  return *setupDialog_;
+}
+
+void TUsageReport::SetupPrinter1Click() {
+  // The dialog works on the window's printer, which keeps the settings for the run.
+  Command([this] { ExecModal(PrinterSetupDialog1()); });
+}
+
+void TUsageReport::Print1Click() {
+  Command([this] {
+    if (ExecModal(PrintDialog1()) != QDialog::Accepted) return;
+    // Removed when the command ends, however it ends.
+    QTemporaryFile temporary(QDir(QDir::tempPath()).filePath("xxxXXXXXX"));
+    if (!temporary.open()) {
+      throw EVorntoolsError(
+          FormatMessage("Cannot create file %s", temporary.fileTemplate().toStdString()));
+    }
+    const std::string fileName = temporary.fileName().toStdString();
+    temporary.close();
+    tree_.Save(fileName);
+    std::string text;
+    if (!ReadWholeFile(fileName, text)) {
+      throw EVorntoolsError(FormatMessage("Cannot open file %s", fileName));
+    }
+    QString plain = QString::fromStdString(text);
+    plain.replace("\r\n", "\n");
+    if (plain.endsWith('\n')) plain.chop(1);  // a line end ends a line, it does not add one
+    RichEdit1->setPlainText(plain);
+    PrintPlainText(printer_, RichEdit1->toPlainText(), RichEdit1->font(), fontColor_,
+                   Section + " Vorntool");
+  });
+}

@@ -1,0 +1,136 @@
+#pragma once
+
+#include <QColor>
+#include <QElapsedTimer>
+#include <QPrinter>
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "report/MyReport.h"
+#include "scan/ReportTree.h"
+#include "scan/UiHooks.h"
+
+class QAction;
+class QFileDialog;
+class QMenu;
+class QMenuBar;
+class QPageSetupDialog;
+class QPrintDialog;
+class QStatusBar;
+class QTextEdit;
+class QTreeView;
+class TFontDialog;
+class TReportModel;
+class TStatusText;
+class TUsageDialog;
+class TUsageDirectory;
+class TUsageWizard;
+
+// The main window: the report tree over a status line, the menu every
+// command starts from, and the scan itself, run on this thread inside the
+// command that starts it. It is also the scan's message pump and status line.
+class TUsageReport : public TMyReport, public TMessagePump, public TStatusLine {
+  Q_OBJECT
+
+ public:
+  // Builds the window, its wizard and its dialog, and restores all their settings.
+  TUsageReport(QWidget* owner, const QString& root);
+  // Saves everything (FormDestroy).
+  ~TUsageReport() override;
+
+  void ReadSettings() override;
+  void WriteSettings() override;
+  void ScanFromDialog() override;
+  void ScanFromWizard() override;
+  TFontDialog* GetFontDialog() override;
+  void ApplyFont(const QFont& font, const QColor& color) override;
+
+  void RunScan(bool clearReport, const std::vector<std::string>& folders, bool recurse,
+               std::int32_t maxDepth, std::int32_t minSizeK, bool allowForSectorSize,
+               std::int32_t sectorBytes);
+
+  // TMessagePump: handles pending interface events at most every few
+  // milliseconds, so a scan through many small folders does not spend its
+  // time repainting.
+  void ProcessMessages() override;
+  // TStatusLine
+  void ShowText(const std::string& text) override;
+
+  TReportTree& Tree() { return tree_; }
+  TReportModel* Model() const { return model_; }
+  TUsageDialog* UsageDialog() const;
+  TUsageWizard* UsageWizard() const;
+  bool Scanning() const { return scanning_; }
+  QString StatusText() const;
+  // A notice shown over the status line for a moment (e.g. "scan running").
+  QString StatusNotice() const;
+  QColor FontColor() const { return fontColor_; }
+  QPrinter& Printer() { return printer_; }
+  QAction* FindAction(const QString& objectName) const;
+  // The name Save As offers.
+  QString DefaultSaveName() const;
+
+  // Controls, by their design names.
+  QTreeView* resultField = nullptr;
+  QStatusBar* StatusBar1 = nullptr;
+  QTextEdit* RichEdit1 = nullptr;
+  QMenuBar* MainMenu1 = nullptr;
+  TFontDialog* FontDialog1 = nullptr;
+
+  // Command handlers, as the menu calls them.
+  void New1Click();
+  void SaveAs1Click();
+  void Dialog1Click();
+  void Wizard1Click();
+  void SetupPrinter1Click();
+  void Print1Click();
+  void LoadConfiguration1Click();
+  void SaveConfiguration1Click();
+  void Exit1Click();
+  void Sort1Click();
+  void Expand1Click();
+  void Contract1Click();
+  void Font1Click();
+  void Stop1Click();
+  void Help2Click();
+  void About1Click();
+  void FormActivate();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void BuildWindow();
+  void BuildMenu();
+  QAction* AddItem(QMenu* menu, const char* name, const QString& caption,
+                   const QKeySequence& shortcut, void (TUsageReport::*handler)());
+  void RestoreAtStart();
+  void FormDestroy();
+  // Refuses a command that would disturb a running scan, saying so.
+  bool RefusedWhileScanning();
+  // Carries out an Exit or close that came while a scan ran.
+  void CloseIfPending();
+  QFileDialog& SaveDialog1();
+  QPrintDialog& PrintDialog1();
+  QPageSetupDialog& PrinterSetupDialog1();
+
+  TReportTree tree_;
+  TReportModel* model_ = nullptr;
+  TStatusText* status_ = nullptr;
+  QFileDialog* saveDialog_ = nullptr;
+  QPrintDialog* printDialog_ = nullptr;
+  QPageSetupDialog* setupDialog_ = nullptr;
+  QPrinter printer_;
+  QColor fontColor_ = Qt::black;
+
+  TUsageDirectory* UsageDirectory = nullptr;  // the walker of the running scan
+  bool scanning_ = false;
+  bool closePending_ = false;
+  bool activated_ = false;
+  QElapsedTimer pumpClock_;
+};
