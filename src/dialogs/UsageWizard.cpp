@@ -18,6 +18,10 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const 
   label->setWordWrap(wrap);
   label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   label->setGeometry(bounds);
+  // The desktop font may be wider than the one the page was drawn with:
+  // a wrapped text grows downwards rather than lose its last line.
+  if (wrap && label->heightForWidth(bounds.width()) > bounds.height())
+    label->resize(bounds.width(), label->heightForWidth(bounds.width()));
   return label;
 }
 
