@@ -1,6 +1,8 @@
 #include "settings/MyForm.h"
 
 #include <QGuiApplication>
+#include <QMoveEvent>
+#include <QResizeEvent>
 #include <QScreen>
 #include <algorithm>
 
@@ -102,11 +104,13 @@ int TMyForm::FrameTop() const {
 }
 
 int TMyForm::FrameWidth() const {
+  if (pendingWidth_) return *pendingWidth_;
   const TFrame f = FrameOf(this);
   return f.normal.width() + f.margins.left() + f.margins.right();
 }
 
 int TMyForm::FrameHeight() const {
+  if (pendingHeight_) return *pendingHeight_;
   const TFrame f = FrameOf(this);
   return f.normal.height() + f.margins.top() + f.margins.bottom();
 }
@@ -135,6 +139,8 @@ void TMyForm::SetFrameWidth(int width) {
   LeaveMaximisedForPlacement();
   const TFrame f = FrameOf(this);
   resize(std::max(1, width - f.margins.left() - f.margins.right()), height());
+  pendingWidth_.reset();
+  if (f.margins.isNull()) pendingWidth_ = width;
 }
 
 void TMyForm::SetFrameHeight(int height) {
@@ -143,6 +149,44 @@ void TMyForm::SetFrameHeight(int height) {
   LeaveMaximisedForPlacement();
   const TFrame f = FrameOf(this);
   resize(width(), std::max(1, height - f.margins.top() - f.margins.bottom()));
+  pendingHeight_.reset();
+  if (f.margins.isNull()) pendingHeight_ = height;
+}
+
+void TMyForm::ApplyPendingFrameSize(bool userResized) {
+  // A maximised window takes its normal size when it is restored.
+  if ((!pendingWidth_ && !pendingHeight_) || (windowState() & kNotNormal)) return;
+  const TFrame f = FrameOf(this);
+  if (f.margins.isNull()) {
+    // A size the user or the window system chose wins over the stored one.
+    if (userResized) pendingWidth_.reset(), pendingHeight_.reset();
+    return;
+  }
+  const int w = pendingWidth_ ? *pendingWidth_ - f.margins.left() - f.margins.right() : width();
+  const int h = pendingHeight_ ? *pendingHeight_ - f.margins.top() - f.margins.bottom() : height();
+  pendingWidth_.reset();
+  pendingHeight_.reset();
+  resize(std::max(1, w), std::max(1, h));
+}
+
+void TMyForm::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  ApplyPendingFrameSize(false);
+}
+
+void TMyForm::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  if (isVisible()) ApplyPendingFrameSize(event->spontaneous());
+}
+
+void TMyForm::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange && isVisible()) ApplyPendingFrameSize(false);
+}
+
+void TMyForm::moveEvent(QMoveEvent* event) {
+  QDialog::moveEvent(event);
+  if (isVisible()) ApplyPendingFrameSize(false);
 }
 
 void TMyForm::setVisible(bool visible) {
