@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QString>
 #include <memory>
+#include <optional>
 
 #include "settings/MyIniFile.h"
 
@@ -59,12 +60,25 @@ class TMyForm : public QDialog {
 
   void setVisible(bool visible) override;
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ public:
   std::unique_ptr<TMyIniFile> IniFile;
   QString Section;
 
  private:
   void ApplyShowingRule();
   void LeaveMaximisedForPlacement();
+  void ApplyPendingFrameSize(bool userResized);
+
+  // An outer size given while the frame was not yet known (before showing):
+  // the client area is corrected once the window system tells the frame.
+  std::optional<int> pendingWidth_;
+  std::optional<int> pendingHeight_;
 
   int position_ = poScreenCenter;
 };

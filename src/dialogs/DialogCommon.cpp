@@ -1,0 +1,32 @@
+#include "dialogs/DialogCommon.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+static void InitResourcesOnce() {
+  // Outside any namespace: the macro declares a global function.
+  Q_INIT_RESOURCE(vorn_dialogs);
+}
+
+QFont DesignFont(bool bold) {
+  QFont font = QApplication::font();
+  font.setPixelSize(11);
+  font.setBold(bold);
+  return font;
+}
+
+void ShowErrorMessage(QWidget* parent, const QString& text) {
+  QString message = text;
+  if (!message.endsWith('.')) message += '.';
+  QString caption = QApplication::applicationDisplayName();
+  if (caption.isEmpty()) caption = QApplication::applicationName();
+  QMessageBox::critical(parent, caption, message, QMessageBox::Ok);
+}
+
+void InitDialogResources() {
+  static const bool done = [] {
+    InitResourcesOnce();
+    return true;
+  }();
+  (void)done;
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QFont>
+#include <QString>
+
+class QWidget;
+
+// What a modal window returns from exec(), as the callers compare it.
+enum TModalResult {
+  mrNone = 0,
+  mrOk = 1,      // OK, Enter, Finish
+  mrCancel = 2,  // Cancel, Esc, the close box
+  mrIgnore = 5,  // the settings dialog's Wizard button
+};
+
+// The root folder: what the windows show until the user has chosen a folder.
+inline const QString kRootFolderText = QStringLiteral("/");
+
+// The windows are laid out in pixels, so their text must have a fixed pixel
+// height too: the desktop's own UI family, 11 pixels high.
+QFont DesignFont(bool bold = false);
+
+// The application's standard error box: the text with a full stop, the
+// error icon, one OK button and the application's name as caption.
+void ShowErrorMessage(QWidget* parent, const QString& text);
+
+// Makes the pictures of this library (main icon, finish flag) loadable; safe
+// to call any number of times.
+void InitDialogResources();

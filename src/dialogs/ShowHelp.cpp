@@ -1,0 +1,99 @@
+#include "dialogs/ShowHelp.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTextBrowser>
+#include <QUrl>
+#include <QWindow>
+
+#include "dialogs/About.h"
+
+namespace {
+
+QString& HelpFileSetting() {
+  static QString file;
+  return file;
+}
+
+QPointer<QTextBrowser>& HelpBrowser() {
+  static QPointer<QTextBrowser> browser;
+  return browser;
+}
+
+// The folder part of a path: up to and including its last "/".
+QString FolderPart(const QString& path) {
+  return path.left(path.lastIndexOf('/') + 1);
+}
+
+void OpenHelpWindow(const QString& file) {
+  QPointer<QTextBrowser>& browser = HelpBrowser();
+  if (!browser) {
+    browser = new QTextBrowser;
+    browser->setAttribute(Qt::WA_DeleteOnClose);
+    browser->setAttribute(Qt::WA_QuitOnClose, false);
+    browser->setWindowTitle(QStringLiteral("Usage Vorntool Help"));
+    browser->setWindowIcon(MainIcon());
+    browser->setOpenExternalLinks(true);
+    browser->resize(640, 520);
+  }
+  // The guide is HTML whatever its file name says.
+  QFile guide(file);
+  if (guide.open(QIODevice::ReadOnly)) {
+    browser->document()->setBaseUrl(QUrl::fromLocalFile(file));
+    browser->setHtml(QString::fromUtf8(guide.readAll()));
+  }
+  // Context 0 is the guide's first page.
+  browser->moveCursor(QTextCursor::Start);
+  browser->ensureCursorVisible();
+  // While a modal window runs, only windows that belong to it take input:
+  // tie the help window to it so the guide can be read beside the dialog.
+  browser->winId();
+  if (QWindow* handle = browser->windowHandle()) {
+    QWidget* modal = QApplication::activeModalWidget();
+    handle->setTransientParent(modal && modal != browser ? modal->windowHandle() : nullptr);
+  }
+  browser->show();
+  browser->raise();
+  browser->activateWindow();
+}
+
+}  // namespace
+
+QStringList HelpFileCandidates(const QString& programPath) {
+  const QString beside = FolderPart(programPath);
+  QString up = beside;
+  up.chop(1);
+  return {beside + kHelpFileName, FolderPart(up) + kHelpFileName};
+}
+
+QString FindHelpFile(const QString& programPath) {
+  for (const QString& candidate : HelpFileCandidates(programPath)) {
+    HelpFileSetting() = candidate;
+    if (QFileInfo(candidate).isFile()) return candidate;
+  }
+  return {};
+}
+
+QString ApplicationHelpFile() {
+  return HelpFileSetting();
+}
+
+void ShowHelp() {
+  ShowHelp(QCoreApplication::applicationFilePath());
+}
+
+void ShowHelp(const QString& programPath) {
+  const QString file = FindHelpFile(programPath);
+  if (file.isEmpty()) {
+    QMessageBox::critical(QApplication::activeModalWidget(), QStringLiteral("Error"),
+                          QStringLiteral("Can't find the help file"), QMessageBox::Ok);
+    return;
+  }
+  OpenHelpWindow(file);
+}
+
+QTextBrowser* HelpWindow() {
+  return HelpBrowser();
+}

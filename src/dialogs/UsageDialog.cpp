@@ -1,0 +1,279 @@
+#include "dialogs/UsageDialog.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabWidget>
+
+#include "dialogs/ChooseDirectory.h"
+#include "dialogs/DialogCommon.h"
+#include "dialogs/ShowHelp.h"
+#include "settings/HistoryBox.h"
+
+namespace {
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
+                        const QRect& bounds) {
+  auto* button = new QPushButton(caption, parent);
+  button->setObjectName(name);
+  button->setGeometry(bounds);
+  return button;
+}
+
+// A label right-aligned to end at x = 108, beside a field starting at x = 120.
+QLabel* MakeFieldLabel(QWidget* parent, const char* name, const QString& caption, int top) {
+  auto* label = new QLabel(caption, parent);
+  label->setObjectName(name);
+  label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  label->setGeometry(0, top, 108, 21);
+  return label;
+}
+
+QLineEdit* MakeField(QWidget* parent, const char* name, const QString& text, int top) {
+  auto* field = new QLineEdit(text, parent);
+  field->setObjectName(name);
+  field->setGeometry(120, top, 65, 21);
+  return field;
+}
+
+QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const QString& caption,
+                        const QRect& bounds) {
+  auto* box = new QCheckBox(caption, parent);
+  box->setObjectName(name);
+  box->setGeometry(bounds);
+  return box;
+}
+
+}  // namespace
+
+TUsageDialog::TUsageDialog(QWidget* owner, const QString& root)
+    : TMyDialog(owner, root, QStringLiteral("Usage")) {
+  setWindowTitle(QStringLiteral("Usage Vorntool"));
+  setFont(DesignFont());
+  resize(450, 273);
+  setMinimumSize(320, 210);
+
+  notebook = new QTabWidget(this);
+  notebook->setObjectName("notebook");
+  notebook->setGeometry(0, 0, 450, 273);
+
+  FoldersTab = new QWidget;
+  FoldersTab->setObjectName("FoldersTab");
+  pathEdit = new THistoryBox(FoldersTab);
+  pathEdit->setObjectName("pathEdit");
+  pathEdit->setInsertPolicy(QComboBox::NoInsert);
+  pathEdit->setCompleter(nullptr);  // completing would change the list item unasked
+  pathEdit->setEditText(kRootFolderText);
+  pathEdit->setGeometry(8, 8, 297, 21);
+  // A taller rule height would only stretch the one-line field.
+  pathEdit->setMaximumHeight(21);
+  BrowseButton = MakeButton(FoldersTab, "BrowseButton", QStringLiteral("..."), {304, 8, 25, 21});
+  paths = new QListWidget(FoldersTab);
+  paths->setObjectName("paths");
+  paths->setSelectionMode(QAbstractItemView::SingleSelection);
+  paths->setGeometry(8, 40, 321, 177);
+  paths->addItem(kRootFolderText);
+  InsertDirectoryButton = MakeButton(FoldersTab, "InsertDirectoryButton", QStringLiteral("&Insert"),
+                                     {356, 168, 75, 25});
+  DeleteDirectoryButton = MakeButton(FoldersTab, "DeleteDirectoryButton", QStringLiteral("&Delete"),
+                                     {356, 200, 75, 25});
+
+  usageTab = new QWidget;
+  usageTab->setObjectName("usageTab");
+  Label2 = MakeFieldLabel(usageTab, "Label2", QStringLiteral("Maximum Depth:"), 20);
+  Depth = MakeField(usageTab, "Depth", QStringLiteral("0"), 20);
+  Label3 = MakeFieldLabel(usageTab, "Label3", QStringLiteral("Minimum Size (K):"), 52);
+  Size = MakeField(usageTab, "Size", QStringLiteral("0"), 52);
+  UseSectors = MakeCheckBox(usageTab, "UseSectors", QStringLiteral("Allow for Sector Size"),
+                            {120, 86, 200, 21});
+  LabelSectorSize = MakeFieldLabel(usageTab, "LabelSectorSize", QStringLiteral("Sector Size"), 108);
+  SectorSize = MakeField(usageTab, "SectorSize", QStringLiteral("32000"), 108);
+
+  Options = new QWidget;
+  Options->setObjectName("Options");
+  startWithDialog = MakeCheckBox(Options, "startWithDialog",
+                                 QStringLiteral("Run Dialog Automatically"), {16, 16, 240, 21});
+  startWithDialog->setToolTip(
+      QStringLiteral("Always run this dialog automatically when the Vorntool starts up."));
+  clearReport =
+      MakeCheckBox(Options, "clearReport", QStringLiteral("Clear Report"), {16, 44, 240, 21});
+  clearReport->setToolTip(
+      QStringLiteral("Delete the current report before beginning the next one."));
+
+  notebook->addTab(FoldersTab, QStringLiteral("Folders"));
+  notebook->addTab(usageTab, QStringLiteral("Usage"));
+  notebook->addTab(Options, QStringLiteral("Options"));
+  notebook->setCurrentIndex(0);
+
+  // The dialog's own buttons stand over the right-hand side of the pages.
+  OKButton = MakeButton(this, "OKButton", QStringLiteral("&OK"), {360, 64, 75, 25});
+  OKButton->setDefault(true);
+  WizardButton = MakeButton(this, "WizardButton", QStringLiteral("&Wizard"), {360, 96, 75, 25});
+  helpButton = MakeButton(this, "helpButton", QStringLiteral("&Help"), {360, 128, 75, 25});
+  CancelButton = MakeButton(this, "CancelButton", QStringLiteral("&Cancel"), {360, 160, 75, 25});
+
+  setTabOrder(OKButton, CancelButton);
+  setTabOrder(CancelButton, WizardButton);
+  setTabOrder(WizardButton, notebook);
+  setTabOrder(notebook, pathEdit);
+  setTabOrder(pathEdit, BrowseButton);
+  setTabOrder(BrowseButton, paths);
+  setTabOrder(paths, InsertDirectoryButton);
+  setTabOrder(InsertDirectoryButton, DeleteDirectoryButton);
+  setTabOrder(DeleteDirectoryButton, Depth);
+  setTabOrder(Depth, Size);
+  setTabOrder(Size, UseSectors);
+  setTabOrder(UseSectors, SectorSize);
+  setTabOrder(SectorSize, startWithDialog);
+  setTabOrder(startWithDialog, clearReport);
+  setTabOrder(clearReport, helpButton);
+
+  connect(OKButton, &QPushButton::clicked, this, [this] { done(mrOk); });
+  connect(WizardButton, &QPushButton::clicked, this, [this] { done(mrIgnore); });
+  connect(CancelButton, &QPushButton::clicked, this, [this] { done(mrCancel); });
+  connect(helpButton, &QPushButton::clicked, this, [this] { helpButtonClick(); });
+  connect(BrowseButton, &QPushButton::clicked, this, [this] { BrowseButtonClick(); });
+  connect(InsertDirectoryButton, &QPushButton::clicked, this,
+          [this] { InsertDirectoryButtonClick(); });
+  connect(DeleteDirectoryButton, &QPushButton::clicked, this,
+          [this] { DeleteDirectoryButtonClick(); });
+  connect(UseSectors, &QCheckBox::toggled, this, [this] { UseSectorsClick(); });
+  // Typing and picking from the history run the handler; text set by code does not.
+  connect(pathEdit->lineEdit(), &QLineEdit::textEdited, this, [this] { pathEditChange(); });
+  connect(pathEdit, &QComboBox::textActivated, this, [this] { pathEditChange(); });
+  paths->viewport()->installEventFilter(this);
+
+  ChooseDirectory = new TChooseDirectory(this);
+  ChooseDirectory->setObjectName("ChooseDirectory");
+  pathEdit->SetSize(20);
+  UseSectorsClick();
+
+  AddResize(pathEdit, false, true, false, true);
+  AddResize(paths, false, true, false, true);
+  AddResize(BrowseButton, true, false, false, false);
+  AddResize(OKButton, true, false, false, false);
+  AddResize(WizardButton, true, false, false, false);
+  AddResize(helpButton, true, false, false, false);
+  AddResize(CancelButton, true, false, false, false);
+  AddResize(InsertDirectoryButton, true, false, false, false);
+  AddResize(DeleteDirectoryButton, true, false, false, false);
+}
+
+TUsageDialog::~TUsageDialog() = default;
+
+void TUsageDialog::ReadSettings() {
+  TMyDialog::ReadSettings();
+  pathEdit->ReadHistory(*IniFile, Section, 1);
+  IniFile->ReadListBox(Section, QStringLiteral("ListBox-1"), paths);
+  if (paths->count() == 0) paths->addItem(pathEdit->currentText());
+  SelectPath(IniFile->ReadNumber(Section, QStringLiteral("Misc-1"), 0));
+  Depth->setText(IniFile->ReadText(Section, QStringLiteral("Edit-1"), QStringLiteral("0")));
+  Size->setText(IniFile->ReadText(Section, QStringLiteral("Edit-2"), QStringLiteral("0")));
+  SectorSize->setText(
+      IniFile->ReadText(Section, QStringLiteral("Edit-3"), QStringLiteral("32000")));
+  UseSectors->setChecked(IniFile->ReadFlag(Section, QStringLiteral("CheckBox-1"), false));
+  startWithDialog->setChecked(IniFile->ReadFlag(Section, QStringLiteral("CheckBox-2"), false));
+  clearReport->setChecked(IniFile->ReadFlag(Section, QStringLiteral("CheckBox-3"), true));
+  UseSectorsClick();
+}
+
+void TUsageDialog::WriteSettings() {
+  TMyDialog::WriteSettings();
+  pathEdit->WriteHistory(*IniFile, Section, 1);
+  IniFile->WriteListBox(Section, QStringLiteral("ListBox-1"), paths);
+  IniFile->WriteNumber(Section, QStringLiteral("Misc-1"), SelectedPathIndex());
+  IniFile->WriteText(Section, QStringLiteral("Edit-1"), Depth->text());
+  IniFile->WriteText(Section, QStringLiteral("Edit-2"), Size->text());
+  IniFile->WriteText(Section, QStringLiteral("Edit-3"), SectorSize->text());
+  IniFile->WriteFlag(Section, QStringLiteral("CheckBox-1"), UseSectors->isChecked());
+  IniFile->WriteFlag(Section, QStringLiteral("CheckBox-2"), startWithDialog->isChecked());
+  IniFile->WriteFlag(Section, QStringLiteral("CheckBox-3"), clearReport->isChecked());
+}
+
+int TUsageDialog::SelectedPathIndex() const {
+  const QList<QListWidgetItem*> selected = paths->selectedItems();
+  return selected.isEmpty() ? -1 : paths->row(selected.first());
+}
+
+void TUsageDialog::SelectPath(int index) {
+  if (index >= 0 && index < paths->count()) {
+    paths->setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
+  } else {
+    paths->clearSelection();
+    paths->setCurrentRow(-1, QItemSelectionModel::Clear);
+  }
+}
+
+QStringList TUsageDialog::Folders() const {
+  QStringList folders;
+  for (int i = 0; i < paths->count(); ++i) folders << paths->item(i)->text();
+  return folders;
+}
+
+void TUsageDialog::UseSectorsClick() {
+  const bool visible = UseSectors->isChecked();
+  SectorSize->setVisible(visible);
+  LabelSectorSize->setVisible(visible);
+}
+
+void TUsageDialog::pathEditChange() {
+  const QString text = pathEdit->currentText();
+  const int selected = SelectedPathIndex();
+  if (selected < 0) {
+    paths->addItem(text);
+    SelectPath(paths->count() - 1);
+  } else {
+    paths->item(selected)->setText(text);
+  }
+}
+
+void TUsageDialog::pathsMouseUp() {
+  const int selected = SelectedPathIndex();
+  if (selected >= 0) pathEdit->setEditText(paths->item(selected)->text());
+}
+
+void TUsageDialog::InsertDirectoryButtonClick() {
+  paths->addItem(kRootFolderText);
+  SelectPath(paths->count() - 1);
+  pathEdit->setEditText(kRootFolderText);
+}
+
+void TUsageDialog::DeleteDirectoryButtonClick() {
+  for (int i = 0; i < paths->count();) {
+    if (paths->item(i)->isSelected())
+      delete paths->takeItem(i);
+    else
+      ++i;
+  }
+  SelectPath(0);
+  if (SelectedPathIndex() == 0) pathEdit->setEditText(paths->item(0)->text());
+}
+
+void TUsageDialog::BrowseButtonClick() {
+  // Cancel in the chooser means "keep what I had", so only OK takes its folder.
+  if (ChooseDirectory->exec() != mrOk) return;
+  pathEdit->setEditText(ChooseDirectory->ChosenDirectory());
+  pathEditChange();
+}
+
+void TUsageDialog::helpButtonClick() {
+  ShowHelp();
+}
+
+void TUsageDialog::FormResize() {
+  ResizeControls();
+}
+
+void TUsageDialog::resizeEvent(QResizeEvent* event) {
+  TMyDialog::resizeEvent(event);
+  notebook->setGeometry(rect());
+  FormResize();
+}
+
+bool TUsageDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == paths->viewport() && event->type() == QEvent::MouseButtonRelease) pathsMouseUp();
+  return TMyDialog::eventFilter(watched, event);
+}
