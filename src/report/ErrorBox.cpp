@@ -11,7 +11,9 @@ QString& LastText() {
 }
 }  // namespace
 
-QString ApplicationTitle() { return QStringLiteral("Vorntools"); }
+QString ApplicationTitle() {
+  return QStringLiteral("Vorntools");
+}
 
 void ShowErrorBox(const QString& message, QWidget* parent) {
   QString text = message;
@@ -21,6 +23,10 @@ void ShowErrorBox(const QString& message, QWidget* parent) {
   ExecModal(box);
 }
 
-QString LastErrorText() { return LastText(); }
+QString LastErrorText() {
+  return LastText();
+}
 
-void ClearLastErrorText() { LastText().clear(); }
+void ClearLastErrorText() {
+  LastText().clear();
+}

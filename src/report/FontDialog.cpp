@@ -16,10 +16,10 @@ struct NamedColor {
 
 // The colours a font dialog traditionally offers.
 constexpr NamedColor kColors[] = {
-    {"Black", 0x000000},  {"Maroon", 0x800000}, {"Green", 0x008000},   {"Olive", 0x808000},
-    {"Navy", 0x000080},   {"Purple", 0x800080}, {"Teal", 0x008080},    {"Gray", 0x808080},
-    {"Silver", 0xC0C0C0}, {"Red", 0xFF0000},    {"Lime", 0x00FF00},    {"Yellow", 0xFFFF00},
-    {"Blue", 0x0000FF},   {"Fuchsia", 0xFF00FF}, {"Aqua", 0x00FFFF},   {"White", 0xFFFFFF},
+    {"Black", 0x000000},  {"Maroon", 0x800000},  {"Green", 0x008000}, {"Olive", 0x808000},
+    {"Navy", 0x000080},   {"Purple", 0x800080},  {"Teal", 0x008080},  {"Gray", 0x808080},
+    {"Silver", 0xC0C0C0}, {"Red", 0xFF0000},     {"Lime", 0x00FF00},  {"Yellow", 0xFFFF00},
+    {"Blue", 0x0000FF},   {"Fuchsia", 0xFF00FF}, {"Aqua", 0x00FFFF},  {"White", 0xFFFFFF},
 };
 }  // namespace
 
@@ -54,11 +54,17 @@ TFontDialog::TFontDialog(QWidget* parent) : QDialog(parent) {
   layout->addWidget(buttons);
 }
 
-QFont TFontDialog::Font() const { return fonts_->currentFont(); }
+QFont TFontDialog::Font() const {
+  return fonts_->currentFont();
+}
 
-void TFontDialog::SetFont(const QFont& font) { fonts_->setCurrentFont(font); }
+void TFontDialog::SetFont(const QFont& font) {
+  fonts_->setCurrentFont(font);
+}
 
-QColor TFontDialog::Color() const { return colors_->currentData().value<QColor>(); }
+QColor TFontDialog::Color() const {
+  return colors_->currentData().value<QColor>();
+}
 
 void TFontDialog::SetColor(const QColor& color) {
   const int i = colors_->findData(QColor(color.rgb()));

@@ -10,7 +10,9 @@ TModalHook& Hook() {
 }
 }  // namespace
 
-void SetModalHook(TModalHook hook) { Hook() = std::move(hook); }
+void SetModalHook(TModalHook hook) {
+  Hook() = std::move(hook);
+}
 
 int ExecModal(QDialog& dialog) {
   if (Hook()) {

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 
+#include "dialogs/DialogCommon.h"
 #include "dialogs/MyDialog.h"
 #include "dialogs/MyWizard.h"
 #include "report/ConfigNames.h"
@@ -14,8 +15,6 @@
 #include "scan/Errors.h"
 
 namespace {
-constexpr int kResultWizard = 5;
-
 void CheckConfigurationName(const QString& name) {
   if (!IsValidConfigurationName(name)) {
     throw EVorntoolsError(FormatMessage(
@@ -73,15 +72,15 @@ void TMyReport::SetConfiguration(const QString& name) {
 
 void TMyReport::RunDialog() {
   const int result = ExecModal(*Dialog);
-  if (result == kResultWizard) {
+  if (result == mrIgnore) {
     RunWizard();
-  } else if (result == QDialog::Accepted) {
+  } else if (result == mrOk) {
     ScanFromDialog();
   }
 }
 
 void TMyReport::RunWizard() {
-  if (ExecModal(*Wizard) == QDialog::Accepted) ScanFromWizard();
+  if (ExecModal(*Wizard) == mrOk) ScanFromWizard();
 }
 
 void TMyReport::ChangeFont() {

@@ -5,7 +5,9 @@ TReportModel::TReportModel(TReportTree& tree, QObject* parent)
   tree_.SetObserver(this);
 }
 
-TReportModel::~TReportModel() { tree_.SetObserver(nullptr); }
+TReportModel::~TReportModel() {
+  tree_.SetObserver(nullptr);
+}
 
 TTreeNode* TReportModel::NodeOf(const QModelIndex& index) const {
   if (!index.isValid() || index.model() != this) return nullptr;
@@ -39,9 +41,13 @@ int TReportModel::rowCount(const QModelIndex& parent) const {
   return node ? static_cast<int>(node->ChildCount()) : 0;
 }
 
-int TReportModel::columnCount(const QModelIndex&) const { return 1; }
+int TReportModel::columnCount(const QModelIndex&) const {
+  return 1;
+}
 
-bool TReportModel::hasChildren(const QModelIndex& parent) const { return rowCount(parent) > 0; }
+bool TReportModel::hasChildren(const QModelIndex& parent) const {
+  return rowCount(parent) > 0;
+}
 
 QVariant TReportModel::data(const QModelIndex& index, int role) const {
   TTreeNode* node = NodeOf(index);
@@ -70,14 +76,18 @@ void TReportModel::NodesAboutToBeInserted(TTreeNode* parent, std::size_t row) {
   beginInsertRows(IndexOf(parent), r, r);
 }
 
-void TReportModel::NodesInserted() { endInsertRows(); }
+void TReportModel::NodesInserted() {
+  endInsertRows();
+}
 
 void TReportModel::NodesAboutToBeRemoved(TTreeNode* parent, std::size_t row) {
   const int r = static_cast<int>(row);
   beginRemoveRows(IndexOf(parent), r, r);
 }
 
-void TReportModel::NodesRemoved() { endRemoveRows(); }
+void TReportModel::NodesRemoved() {
+  endRemoveRows();
+}
 
 void TReportModel::NodeAboutToMove(TTreeNode* parent, std::size_t from, std::size_t beforeRow) {
   const QModelIndex p = IndexOf(parent);
@@ -120,6 +130,10 @@ void TReportModel::Reordered() {
   emit layoutChanged();
 }
 
-void TReportModel::AboutToReset() { beginResetModel(); }
+void TReportModel::AboutToReset() {
+  beginResetModel();
+}
 
-void TReportModel::Reset() { endResetModel(); }
+void TReportModel::Reset() {
+  endResetModel();
+}

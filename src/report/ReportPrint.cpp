@@ -33,8 +33,8 @@ void PrintPlainText(QPrinter& printer, const QString& text, const QFont& font, c
 
   QPainter painter;
   if (!painter.begin(&printer)) {
-    const QString target = printer.outputFileName().isEmpty() ? printer.printerName()
-                                                              : printer.outputFileName();
+    const QString target =
+        printer.outputFileName().isEmpty() ? printer.printerName() : printer.outputFileName();
     throw EVorntoolsError(FormatMessage("Cannot print to %s", target.toStdString()));
   }
   const int pages = document.pageCount();

@@ -17,7 +17,9 @@ QSize TStatusText::sizeHint() const {
   return {100, qMax(19, fontMetrics().height() + 4)};
 }
 
-QSize TStatusText::minimumSizeHint() const { return {0, sizeHint().height()}; }
+QSize TStatusText::minimumSizeHint() const {
+  return {0, sizeHint().height()};
+}
 
 void TStatusText::paintEvent(QPaintEvent*) {
   QPainter painter(this);

@@ -1,12 +1,15 @@
 #include "report/UsageReport.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPageSetupDialog>
@@ -21,7 +24,9 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-#include "dialogs/Help.h"
+#include "dialogs/About.h"
+#include "dialogs/DialogCommon.h"
+#include "dialogs/ShowHelp.h"
 #include "dialogs/UsageDialog.h"
 #include "dialogs/UsageWizard.h"
 #include "report/FontDialog.h"
@@ -33,6 +38,7 @@
 #include "scan/IntegerText.h"
 #include "scan/SafeFile.h"
 #include "scan/UsageDirectory.h"
+#include "settings/HistoryBox.h"
 
 namespace {
 // Interface events are handled at most this often during a scan: often
@@ -61,8 +67,7 @@ struct TScanState {
 };
 }  // namespace
 
-TUsageReport::TUsageReport(QWidget* owner, const QString& root)
-    : TMyReport(owner, root, "Usage") {
+TUsageReport::TUsageReport(QWidget* owner, const QString& root) : TMyReport(owner, root, "Usage") {
   setObjectName("UsageReport");
   BuildWindow();
   Wizard = new TUsageWizard(this, root);
@@ -186,9 +191,7 @@ QAction* TUsageReport::AddItem(QMenu* menu, const char* name, const QString& cap
 }
 
 void TUsageReport::BuildMenu() {
-  auto separator = [](QMenu* menu, const char* name) {
-    menu->addSeparator()->setObjectName(name);
-  };
+  auto separator = [](QMenu* menu, const char* name) { menu->addSeparator()->setObjectName(name); };
   const QKeySequence none;
 
   QMenu* file = MainMenu1->addMenu("&File");
@@ -241,13 +244,21 @@ QAction* TUsageReport::FindAction(const QString& objectName) const {
   return findChild<QAction*>(objectName);
 }
 
-TUsageDialog* TUsageReport::UsageDialog() const { return static_cast<TUsageDialog*>(Dialog); }
+TUsageDialog* TUsageReport::UsageDialog() const {
+  return static_cast<TUsageDialog*>(Dialog);
+}
 
-TUsageWizard* TUsageReport::UsageWizard() const { return static_cast<TUsageWizard*>(Wizard); }
+TUsageWizard* TUsageReport::UsageWizard() const {
+  return static_cast<TUsageWizard*>(Wizard);
+}
 
-QString TUsageReport::StatusText() const { return status_->Text(); }
+QString TUsageReport::StatusText() const {
+  return status_->Text();
+}
 
-QString TUsageReport::StatusNotice() const { return StatusBar1->currentMessage(); }
+QString TUsageReport::StatusNotice() const {
+  return StatusBar1->currentMessage();
+}
 
 // ---------------------------------------------------------------- settings
 
@@ -343,17 +354,16 @@ void TUsageReport::ScanFromWizard() {
   RunScan(true, folders, true, 0, 0, false, 0);
 }
 
-void TUsageReport::RunScan(bool clearReport, const std::vector<std::string>& folders,
-                           bool recurse, std::int32_t maxDepth, std::int32_t minSizeK,
-                           bool allowForSectorSize, std::int32_t sectorBytes) {
+void TUsageReport::RunScan(bool clearReport, const std::vector<std::string>& folders, bool recurse,
+                           std::int32_t maxDepth, std::int32_t minSizeK, bool allowForSectorSize,
+                           std::int32_t sectorBytes) {
   scanning_ = true;
   TScanState state{scanning_, UsageDirectory};
   if (clearReport) tree_.Clear();
   // Released when the scan ends, by an error too.
   TUsageDirectory walker;
   UsageDirectory = &walker;
-  walker.SetState(this, recurse, &tree_, this, maxDepth, minSizeK, allowForSectorSize,
-                  sectorBytes);
+  walker.SetState(this, recurse, &tree_, this, maxDepth, minSizeK, allowForSectorSize, sectorBytes);
   for (const std::string& folder : folders) walker.AddPath(folder);
   pumpClock_.invalidate();
   walker.DoProcedureToAllMatchingFiles();
@@ -400,9 +410,13 @@ void TUsageReport::SaveConfiguration1Click() {
   Command([this] { SaveConfiguration(); });
 }
 
-void TUsageReport::Exit1Click() { close(); }
+void TUsageReport::Exit1Click() {
+  close();
+}
 
-void TUsageReport::Stop1Click() { StopRequested = true; }
+void TUsageReport::Stop1Click() {
+  StopRequested = true;
+}
 
 void TUsageReport::Sort1Click() {
   Command([this] {
@@ -435,7 +449,9 @@ void TUsageReport::About1Click() {
   Command([] { ShowAbout("Usage Vorntool", "1.01"); });
 }
 
-TFontDialog* TUsageReport::GetFontDialog() { return FontDialog1; }
+TFontDialog* TUsageReport::GetFontDialog() {
+  return FontDialog1;
+}
 
 void TUsageReport::ApplyFont(const QFont& font, const QColor& color) {
   fontColor_ = color;

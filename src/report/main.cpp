@@ -1,1 +1,27 @@
-int main() { return 0; }
+#include <QApplication>
+#include <memory>
+
+#include "dialogs/About.h"
+#include "dialogs/DialogCommon.h"
+#include "report/UsageReport.h"
+#include "scan/MyDirectory.h"
+#include "settings/MyIniFile.h"
+
+int main(int argc, char** argv) {
+  StopRequested = false;
+  QApplication application(argc, argv);
+  QApplication::setApplicationName("Vorntools");
+  InitDialogResources();
+  QApplication::setWindowIcon(MainIcon());
+
+  QString root = MakeSettingsRoot(1);
+  // An argument with no file-name part ("D:\Configs\") names no configuration.
+  if (root.endsWith('\\')) root = kDefaultSettingsRoot;
+
+  // The report window restores everything as it is made, runs the program's
+  // one loop while it is shown, and saves everything as it goes.
+  auto report = std::make_unique<TUsageReport>(nullptr, root);
+  report->exec();
+  report.reset();
+  return 0;
+}

@@ -54,7 +54,8 @@ class ReportModelTest : public testing::Test {
   TesterCapture capture_;
   TReportTree tree_;
   TReportModel model_{tree_};
-  QAbstractItemModelTester tester_{&model_, QAbstractItemModelTester::FailureReportingMode::Warning};
+  QAbstractItemModelTester tester_{&model_,
+                                   QAbstractItemModelTester::FailureReportingMode::Warning};
 };
 
 TEST_F(ReportModelTest, FollowsInsertsRelabelsAndRemovalsAsAScanMakesThem) {
@@ -129,8 +130,9 @@ TEST_F(ReportModelTest, TreeExpandAndCollapseAreSignalled) {
   TTreeNode* n = tree_.AddChild(nullptr, "n");
   tree_.AddChild(n, "m");
   QList<std::pair<QModelIndex, bool>> seen;
-  QObject::connect(&model_, &TReportModel::NodeExpandedChanged,
-                   [&](const QModelIndex& i, bool e) { seen.append({i, e}); });
+  QObject::connect(&model_, &TReportModel::NodeExpandedChanged, [&](const QModelIndex& i, bool e) {
+    seen.append({i, e});
+  });
   tree_.Expand(n);
   tree_.Expand(n);  // already expanded: no second signal
   tree_.Collapse(n);

@@ -1,0 +1,363 @@
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTextEdit>
+#include <QTimer>
+#include <QTreeView>
+
+#include "ReportSupport.h"
+#include "dialogs/DialogCommon.h"
+#include "dialogs/UsageDialog.h"
+#include "dialogs/UsageWizard.h"
+#include "report/ReportModel.h"
+#include "scan/MyDirectory.h"
+#include "scan/UsageDirectory.h"
+#include "settings/HistoryBox.h"
+
+namespace {
+
+// The report the scan core makes of the same folders with the same options.
+std::string CoreReport(const UsageOptions& options) {
+  TReportTree tree;
+  RunUsageScan(options, tree, nullptr, nullptr);
+  return tree.TextForm();
+}
+
+// Fills the settings dialog as a user would and presses OK.
+void FillDialog(TUsageDialog& d, const QStringList& folders, const QString& depth,
+                const QString& size, bool clear, bool useSectors = false,
+                const QString& sectorSize = "32000") {
+  d.paths->clear();
+  d.paths->addItems(folders);
+  d.Depth->setText(depth);
+  d.Size->setText(size);
+  d.UseSectors->setChecked(useSectors);
+  d.SectorSize->setText(sectorSize);
+  d.clearReport->setChecked(clear);
+}
+
+TEST_F(ReportTest, MenuHasEveryItemInOrderWithCaptionsAndShortcuts) {
+  auto window = NewWindow();
+  QStringList seen;
+  for (QAction* top : window->MainMenu1->actions()) {
+    seen << top->text();
+    if (!top->menu()) continue;
+    for (QAction* item : top->menu()->actions()) {
+      seen << (item->isSeparator() ? "-" : item->text() + "|" + item->shortcut().toString());
+    }
+  }
+  const QStringList expected = {"&File",
+                                "&New...|",
+                                "Save &As...|",
+                                "-",
+                                "&Dialog...|F5",
+                                "&Wizard...|F6",
+                                "-",
+                                "Setup Printer...|",
+                                "&Print...|",
+                                "-",
+                                "Load Configuration...|",
+                                "Save Configuration...|",
+                                "-",
+                                "E&xit|",
+                                "&Edit",
+                                "&Sort|",
+                                "-",
+                                "Cut|Ctrl+X",
+                                "Copy|Ctrl+C",
+                                "Paste|Ctrl+V",
+                                "-",
+                                "Expand|",
+                                "Contract|",
+                                "-",
+                                "&Font...|",
+                                "&Stop",
+                                "&Help",
+                                "&Help...|F1",
+                                "&About...|"};
+  EXPECT_EQ(seen, expected);
+  EXPECT_EQ(window->windowTitle(), "Usage Report");
+  EXPECT_TRUE(window->RichEdit1->isHidden());
+  EXPECT_EQ(window->StatusText(), "");
+  EXPECT_EQ(window->resultField->font().family(), "Courier New");
+  EXPECT_EQ(window->resultField->font().pointSize(), 10);
+}
+
+TEST_F(ReportTest, DialogScanShowsTheCoresReport) {
+  const QString root = MakeFolders();
+  auto window = NewWindow();
+  answer = [&](QDialog& d) {
+    auto* dialog = qobject_cast<TUsageDialog*>(&d);
+    if (!dialog) return int(QDialog::Rejected);
+    FillDialog(*dialog, {root, root + "/a"}, "1", "1", true);
+    dialog->OKButton->click();
+    return dialog->result();
+  };
+  Trigger(*window, "Dialog1");
+  UsageOptions options;
+  options.Folders = {root.toStdString(), (root + "/a").toStdString()};
+  options.MaxDepth = 1;
+  options.MinSizeK = 1;
+  options.ClearReport = true;
+  EXPECT_EQ(window->Tree().TextForm(), CoreReport(options));
+  EXPECT_EQ(window->Tree().TopLevelCount(), 2u);
+  EXPECT_EQ(window->Model()->rowCount(), 2);
+  EXPECT_EQ(window->StatusText(), "All Done");
+  EXPECT_FALSE(window->Scanning());
+  // The folder field went into its history.
+  EXPECT_FALSE(window->UsageDialog()->pathEdit->Entries().isEmpty());
+}
+
+TEST_F(ReportTest, SectorRoundingReachesTheScan) {
+  const QString root = MakeFolders();
+  auto window = NewWindow();
+  answer = [&](QDialog& d) {
+    auto* dialog = qobject_cast<TUsageDialog*>(&d);
+    FillDialog(*dialog, {root}, "0", "0", true, true, "4096");
+    return int(mrOk);
+  };
+  Trigger(*window, "Dialog1");
+  UsageOptions options;
+  options.Folders = {root.toStdString()};
+  options.AllowForSectorSize = true;
+  options.SectorBytes = 4096;
+  EXPECT_EQ(window->Tree().TextForm(), CoreReport(options));
+}
+
+TEST_F(ReportTest, WizardScansItsFolderWithNoLimitsAndAClearedReport) {
+  const QString root = MakeFolders();
+  auto window = NewWindow();
+  window->Tree().AddChild(nullptr, "old");
+  QStringList shown;
+  answer = [&](QDialog& d) {
+    shown << d.metaObject()->className();
+    if (auto* dialog = qobject_cast<TUsageDialog*>(&d)) {
+      // Limits and "keep the report" in the dialog do not apply to the wizard.
+      FillDialog(*dialog, {"/nonexistent"}, "1", "100000", false);
+      dialog->WizardButton->click();
+      return dialog->result();
+    }
+    auto* wizard = qobject_cast<TUsageWizard*>(&d);
+    wizard->RootDirectory->setText(root);
+    return int(mrOk);
+  };
+  Trigger(*window, "Dialog1");
+  EXPECT_EQ(shown, QStringList({"TUsageDialog", "TUsageWizard"}));
+  UsageOptions options;
+  options.Folders = {root.toStdString()};
+  EXPECT_EQ(window->Tree().TextForm(), CoreReport(options));
+
+  // The menu's Wizard... goes straight to the wizard; Cancel there does nothing.
+  shown.clear();
+  const std::string before = window->Tree().TextForm();
+  answer = [&](QDialog& d) {
+    shown << d.metaObject()->className();
+    return int(mrCancel);
+  };
+  Trigger(*window, "Wizard1");
+  EXPECT_EQ(shown, QStringList({"TUsageWizard"}));
+  EXPECT_EQ(window->Tree().TextForm(), before);
+}
+
+TEST_F(ReportTest, InvalidNumberIsReportedInTheStandardErrorBoxAndNothingRuns) {
+  const QString root = MakeFolders();
+  auto window = NewWindow();
+  window->Tree().AddChild(nullptr, "kept");
+  QString boxText, boxTitle;
+  QMessageBox::Icon boxIcon = QMessageBox::NoIcon;
+  int buttons = 0;
+  answer = [&](QDialog& d) {
+    if (auto* dialog = qobject_cast<TUsageDialog*>(&d)) {
+      // Size and SectorSize are wrong too: Depth is converted first.
+      FillDialog(*dialog, {root}, "abc", "x", true, false, "");
+      dialog->pathEdit->setCurrentText(root);
+      return int(mrOk);
+    }
+    auto* box = qobject_cast<QMessageBox*>(&d);
+    EXPECT_NE(box, nullptr);
+    if (!box) return 0;
+    boxText = box->text();
+    boxTitle = box->windowTitle();
+    boxIcon = box->icon();
+    buttons = box->buttons().size();
+    return int(QMessageBox::Ok);
+  };
+  Trigger(*window, "Dialog1");
+  EXPECT_EQ(boxText, "'abc' is not a valid integer value.");
+  EXPECT_EQ(boxTitle, ApplicationTitle());
+  EXPECT_EQ(boxIcon, QMessageBox::Critical);
+  EXPECT_EQ(buttons, 1);
+  EXPECT_EQ(window->Tree().TextForm(), "kept\r\n");
+  EXPECT_EQ(window->StatusText(), "");
+  // The history was recorded before the conversion failed.
+  EXPECT_TRUE(window->UsageDialog()->pathEdit->Entries().contains(root));
+
+  // A hidden, unused sector size is converted all the same.
+  answer = [&](QDialog& d) {
+    if (auto* dialog = qobject_cast<TUsageDialog*>(&d)) {
+      FillDialog(*dialog, {root}, "0", "0", true, false, "32k");
+      return int(mrOk);
+    }
+    return int(QMessageBox::Ok);
+  };
+  Trigger(*window, "Dialog1");
+  EXPECT_EQ(LastErrorText(), "'32k' is not a valid integer value.");
+  EXPECT_EQ(window->Tree().TextForm(), "kept\r\n");
+}
+
+TEST_F(ReportTest, WithoutClearReportANewScanAddsAfterTheOldNodes) {
+  const QString root = MakeFolders();
+  auto window = NewWindow();
+  answer = [&](QDialog& d) {
+    FillDialog(*qobject_cast<TUsageDialog*>(&d), {root + "/a"}, "0", "0", false);
+    return int(mrOk);
+  };
+  Trigger(*window, "Dialog1");
+  const std::string first = window->Tree().TextForm();
+  answer = [&](QDialog& d) {
+    FillDialog(*qobject_cast<TUsageDialog*>(&d), {root + "/c"}, "0", "0", false);
+    return int(mrOk);
+  };
+  Trigger(*window, "Dialog1");
+  UsageOptions second;
+  second.Folders = {(root + "/c").toStdString()};
+  EXPECT_EQ(window->Tree().TextForm(), first + CoreReport(second));
+  EXPECT_EQ(window->Tree().TopLevelCount(), 2u);
+
+  // An empty folder list with Clear Report: the tree is emptied, nothing walked.
+  answer = [&](QDialog& d) {
+    FillDialog(*qobject_cast<TUsageDialog*>(&d), {}, "0", "0", true);
+    return int(mrOk);
+  };
+  Trigger(*window, "Dialog1");
+  EXPECT_EQ(window->Tree().Count(), 0u);
+  EXPECT_EQ(window->StatusText(), "All Done");
+}
+
+TEST_F(ReportTest, StopDuringAScanLeavesAPartialTreeAndAllDone) {
+  const QString root = MakeFolders();
+  auto window = NewWindow();
+  // Stop before any scan has no effect on the next one.
+  Trigger(*window, "Stop1");
+  answer = [&](QDialog& d) {
+    FillDialog(*qobject_cast<TUsageDialog*>(&d), {root}, "0", "0", true);
+    return int(mrOk);
+  };
+  Trigger(*window, "Dialog1");
+  const std::size_t full = window->Tree().Count();
+  EXPECT_GT(full, 5u);
+
+  // The click arrives through the event processing the scan does at folder entry.
+  answer = [&](QDialog& d) {
+    FillDialog(*qobject_cast<TUsageDialog*>(&d), {root}, "0", "0", false);
+    return int(mrOk);
+  };
+  window->Tree().Clear();
+  window->Tree().AddChild(nullptr, "kept");
+  QTimer::singleShot(0, window.get(), [&] {
+    EXPECT_TRUE(window->Scanning());
+    // Commands that would disturb the scan are refused, and say why.
+    Trigger(*window, "New1");
+    Trigger(*window, "Dialog1");
+    Trigger(*window, "Wizard1");
+    Trigger(*window, "LoadConfiguration1");
+    EXPECT_FALSE(window->StatusNotice().isEmpty());
+    Trigger(*window, "Stop1");
+  });
+  const int dialogsBefore = modalCount;
+  Trigger(*window, "Dialog1");
+  EXPECT_EQ(modalCount, dialogsBefore + 1);  // only the dialog that started the scan
+  ASSERT_GE(window->Tree().TopLevelCount(), 1u);
+  EXPECT_EQ(window->Tree().TopLevel(0)->Label(), "kept");
+  EXPECT_LT(window->Tree().Count(), full + 1);
+  EXPECT_EQ(window->StatusText(), "All Done");
+  EXPECT_FALSE(window->Scanning());
+}
+
+TEST_F(ReportTest, ExitDuringAScanClosesTheWindowWhenTheScanEnds) {
+  const QString root = MakeFolders();
+  auto window = NewWindow();
+  window->show();
+  answer = [&](QDialog& d) {
+    FillDialog(*qobject_cast<TUsageDialog*>(&d), {root}, "0", "0", true);
+    return int(mrOk);
+  };
+  bool visibleAfterExit = false;
+  QTimer::singleShot(0, window.get(), [&] {
+    Trigger(*window, "Exit1");
+    visibleAfterExit = window->isVisible();
+  });
+  Trigger(*window, "Dialog1");
+  EXPECT_TRUE(visibleAfterExit);
+  UsageOptions options;
+  options.Folders = {root.toStdString()};
+  EXPECT_EQ(window->Tree().TextForm(), CoreReport(options));  // the scan ran to its end
+  EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(ReportTest, NewSortExpandAndContract) {
+  auto window = NewWindow();
+  TReportTree& tree = window->Tree();
+  tree.LoadText("B\r\n\tb2\r\n\tb1\r\nA\r\n\ta1\r\n\t\ta11\r\n");
+  // Nothing selected: Expand does nothing.
+  Trigger(*window, "Expand1");
+  EXPECT_FALSE(tree.TopLevel(0)->Expanded());
+
+  Trigger(*window, "Sort1");
+  EXPECT_EQ(tree.TextForm(), "A\r\n\ta1\r\n\t\ta11\r\nB\r\n\tb1\r\n\tb2\r\n");
+  EXPECT_TRUE(window->cursor().shape() == Qt::ArrowCursor);
+
+  TReportModel* model = window->Model();
+  window->resultField->setCurrentIndex(model->index(0, 0));
+  ASSERT_EQ(tree.Selected(), tree.TopLevel(0));
+  Trigger(*window, "Expand1");
+  EXPECT_TRUE(window->resultField->isExpanded(model->index(0, 0)));
+  EXPECT_TRUE(tree.TopLevel(0)->Expanded());
+  // One level only.
+  EXPECT_FALSE(window->resultField->isExpanded(model->index(0, 0, model->index(0, 0))));
+  Trigger(*window, "Contract1");
+  EXPECT_FALSE(window->resultField->isExpanded(model->index(0, 0)));
+
+  // Expanding in the view is recorded in the tree.
+  window->resultField->expand(model->index(1, 0));
+  EXPECT_TRUE(tree.TopLevel(1)->Expanded());
+
+  Trigger(*window, "New1");
+  EXPECT_EQ(tree.Count(), 0u);
+  EXPECT_TRUE(tree.Sorted());  // New keeps the sort mode
+}
+
+TEST_F(ReportTest, CutCopyAndPasteDoNothing) {
+  auto window = NewWindow();
+  window->Tree().LoadText("A\r\nB\r\n");
+  for (const char* item : {"Cut1", "Copy1", "Paste1"}) Trigger(*window, item);
+  EXPECT_EQ(window->Tree().TextForm(), "A\r\nB\r\n");
+  EXPECT_EQ(modalCount, 0);
+}
+
+TEST_F(ReportTest, RunDialogAutomaticallyOpensTheDialogOnceAtStart) {
+  {
+    auto window = NewWindow();
+    window->UsageDialog()->startWithDialog->setChecked(true);
+  }  // saved on the way out
+  auto window = NewWindow();
+  int dialogs = 0;
+  answer = [&](QDialog& d) {
+    EXPECT_NE(qobject_cast<TUsageDialog*>(&d), nullptr);
+    ++dialogs;
+    return int(mrCancel);
+  };
+  window->show();
+  QApplication::processEvents();
+  window->hide();
+  window->show();
+  QApplication::processEvents();
+  EXPECT_EQ(dialogs, 1);
+}
+
+}  // namespace
