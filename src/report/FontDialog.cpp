@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPixmap>
@@ -55,11 +56,21 @@ TFontDialog::TFontDialog(QWidget* parent) : QDialog(parent) {
 }
 
 QFont TFontDialog::Font() const {
-  return fonts_->currentFont();
+  // Weight and slant say the style; a style name would override them later.
+  QFont font = fonts_->currentFont();
+  font.setStyleName(QString());
+  return font;
 }
 
 void TFontDialog::SetFont(const QFont& font) {
-  fonts_->setCurrentFont(font);
+  // The lists hold installed families only: show the one the font is drawn
+  // with when its own face is missing here.
+  QFont shown = font;
+  shown.setStyleName(QString());
+  const QString family = QFontInfo(font).family();
+  shown.setFamily(family);
+  shown.setFamilies({family});
+  fonts_->setCurrentFont(shown);
 }
 
 QColor TFontDialog::Color() const {

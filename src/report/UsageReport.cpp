@@ -522,7 +522,18 @@ QPageSetupDialog& TUsageReport::PrinterSetupDialog1() {
 
 void TUsageReport::SetupPrinter1Click() {
   // The dialog works on the window's printer, which keeps the settings for the run.
-  Command([this] { ExecModal(PrinterSetupDialog1()); });
+  Command([this] {
+    if (printer_.outputFormat() == QPrinter::NativeFormat) {
+      ExecModal(PrinterSetupDialog1());
+      return;
+    }
+    // Qt's page set-up works on system printers only; with none installed
+    // the printer is chosen and set up in the print dialog's own form.
+    QPrintDialog setup(&printer_, this);
+    setup.setWindowTitle("Setup Printer");
+    setup.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
+    ExecModal(setup);
+  });
 }
 
 void TUsageReport::Print1Click() {

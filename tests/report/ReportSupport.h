@@ -12,9 +12,15 @@
 #include <memory>
 #include <string>
 
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
 #include "report/ErrorBox.h"
 #include "report/ModalHook.h"
 #include "report/UsageReport.h"
+
+#include "dialogs/UsageDialog.h"
+#include "scan/UsageDirectory.h"
 #include "settings/MyIniFile.h"
 
 // Each test gets its own settings store, data folder and temporary folder,
@@ -83,3 +89,23 @@ class ReportTest : public testing::Test {
   QTemporaryDir home_;
   QByteArray previousTmp_;
 };
+
+// The report the scan core makes of the same folders with the same options.
+inline std::string CoreReport(const UsageOptions& options) {
+  TReportTree tree;
+  RunUsageScan(options, tree, nullptr, nullptr);
+  return tree.TextForm();
+}
+
+// Fills the settings dialog as a user would and presses OK.
+inline void FillDialog(TUsageDialog& d, const QStringList& folders, const QString& depth,
+                       const QString& size, bool clear, bool useSectors = false,
+                       const QString& sectorSize = "32000") {
+  d.paths->clear();
+  d.paths->addItems(folders);
+  d.Depth->setText(depth);
+  d.Size->setText(size);
+  d.UseSectors->setChecked(useSectors);
+  d.SectorSize->setText(sectorSize);
+  d.clearReport->setChecked(clear);
+}

@@ -21,26 +21,6 @@
 
 namespace {
 
-// The report the scan core makes of the same folders with the same options.
-std::string CoreReport(const UsageOptions& options) {
-  TReportTree tree;
-  RunUsageScan(options, tree, nullptr, nullptr);
-  return tree.TextForm();
-}
-
-// Fills the settings dialog as a user would and presses OK.
-void FillDialog(TUsageDialog& d, const QStringList& folders, const QString& depth,
-                const QString& size, bool clear, bool useSectors = false,
-                const QString& sectorSize = "32000") {
-  d.paths->clear();
-  d.paths->addItems(folders);
-  d.Depth->setText(depth);
-  d.Size->setText(size);
-  d.UseSectors->setChecked(useSectors);
-  d.SectorSize->setText(sectorSize);
-  d.clearReport->setChecked(clear);
-}
-
 TEST_F(ReportTest, MenuHasEveryItemInOrderWithCaptionsAndShortcuts) {
   auto window = NewWindow();
   QStringList seen;

@@ -1,0 +1,349 @@
+#include <QApplication>
+#include <QComboBox>
+#include <QDirIterator>
+#include <QFileDialog>
+#include <QFontInfo>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTextEdit>
+#include <QTreeView>
+
+#include "ReportSupport.h"
+#include "dialogs/DialogCommon.h"
+#include "dialogs/UsageDialog.h"
+#include "dialogs/UsageWizard.h"
+#include "report/FontDialog.h"
+#include "report/LoadConfig.h"
+#include "report/SaveConfig.h"
+#include "report/UserName.h"
+#include "scan/SafeFile.h"
+#include "settings/HistoryBox.h"
+
+namespace {
+
+std::string ReadFile(const QString& path) {
+  std::string out;
+  EXPECT_TRUE(ReadWholeFile(path.toStdString(), out)) << path.toStdString();
+  return out;
+}
+
+// Runs a poppler tool; empty when it is missing.
+QString RunTool(const QString& program, const QStringList& arguments) {
+  QProcess process;
+  process.start(program, arguments);
+  if (!process.waitForFinished(30000)) return {};
+  return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+TEST_F(ReportTest, SaveAsWritesTheTextFormAndOffersTheSectionNameEveryTime) {
+  auto window = NewWindow();
+  window->Tree().LoadText("....12K  top\r\n\t.....4K  sub\r\n");
+  const QString target = TempPath("report.txt");
+  {
+    QFile old(target);  // an existing file is replaced without asking
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write(QByteArray(5000, 'z'));
+  }
+  QStringList offered;
+  answer = [&](QDialog& d) {
+    auto* dialog = qobject_cast<QFileDialog*>(&d);
+    EXPECT_NE(dialog, nullptr);
+    if (!dialog) return 0;
+    EXPECT_EQ(dialog->defaultSuffix(), "txt");
+    EXPECT_EQ(dialog->nameFilters(), QStringList({"Text Files (*.txt)"}));
+    offered << dialog->findChild<QLineEdit*>("fileNameEdit")->text();
+    dialog->selectFile(offered.size() == 1 ? target : TempPath("second"));
+    return int(QDialog::Accepted);
+  };
+  Trigger(*window, "SaveAs1");
+  EXPECT_EQ(ReadFile(target), "....12K  top\r\n\t.....4K  sub\r\n");
+
+  // The default extension is added; the name chosen before is not offered again.
+  window->Tree().Clear();
+  Trigger(*window, "SaveAs1");
+  EXPECT_EQ(offered, QStringList({"Usage Report.txt", "Usage Report.txt"}));
+  EXPECT_EQ(ReadFile(TempPath("second.txt")), "");  // an empty report: zero bytes
+
+  // Cancel writes nothing; a file that cannot be made is reported.
+  answer = [&](QDialog&) { return int(QDialog::Rejected); };
+  Trigger(*window, "SaveAs1");
+  answer = [&](QDialog& d) {
+    if (auto* dialog = qobject_cast<QFileDialog*>(&d)) {
+      dialog->selectFile(TempPath("missing/folder/r.txt"));
+      return int(QDialog::Accepted);
+    }
+    return int(QMessageBox::Ok);
+  };
+  Trigger(*window, "SaveAs1");
+  EXPECT_EQ(LastErrorText(), "Cannot create file " + TempPath("missing/folder/r.txt") + ".");
+}
+
+TEST_F(ReportTest, PrintsToAPdfPageByPageAndRemovesItsTemporaryFile) {
+  auto window = NewWindow();
+  std::string text;
+  for (int i = 0; i < 150; ++i) {
+    text += "...." + std::to_string(100 + i) + "K  folder" + std::to_string(i) + "\r\n";
+    text += "\t.....1K  child" + std::to_string(i) + "\r\n";
+  }
+  // A label wider than the page wraps.
+  text += std::string(400, 'W') + "\r\n";
+  window->Tree().LoadText(text);
+  const QString pdf = TempPath("report.pdf");
+  answer = [&](QDialog& d) {
+    auto* dialog = qobject_cast<QPrintDialog*>(&d);
+    EXPECT_NE(dialog, nullptr);
+    if (!dialog) return 0;
+    dialog->printer()->setOutputFormat(QPrinter::PdfFormat);
+    dialog->printer()->setOutputFileName(pdf);
+    return int(QDialog::Accepted);
+  };
+  Trigger(*window, "Print1");
+  ASSERT_TRUE(QFileInfo::exists(pdf));
+  EXPECT_EQ(LastErrorText(), "");
+  EXPECT_EQ(window->Printer().docName(), "Usage\\Report Vorntool");
+  // What was printed went through the hidden rich edit, in the report's font.
+  EXPECT_TRUE(window->RichEdit1->toPlainText().startsWith("....100K  folder0\n\t.....1K  child0"));
+  EXPECT_EQ(window->RichEdit1->font(), window->resultField->font());
+
+  const QString info = RunTool("pdfinfo", {pdf});
+  if (info.isEmpty()) GTEST_SKIP() << "pdfinfo is not installed";
+  const QRegularExpressionMatch pages = QRegularExpression("Pages:\\s+(\\d+)").match(info);
+  ASSERT_TRUE(pages.hasMatch());
+  EXPECT_GT(pages.captured(1).toInt(), 3);  // 301 lines of 10 point do not fit one page
+  const QString printed = RunTool("pdftotext", {"-layout", pdf, "-"});
+  EXPECT_TRUE(printed.contains("folder0"));
+  EXPECT_TRUE(printed.contains("child149"));
+  EXPECT_FALSE(printed.contains("Vorntool"));  // no heading of its own
+  // The temporary file is gone.
+  EXPECT_TRUE(QDir(TmpFolder()).entryList(QDir::Files).isEmpty());
+
+  // Cancelling the print dialog makes no file and no job.
+  QFile::remove(pdf);
+  answer = [&](QDialog&) { return int(QDialog::Rejected); };
+  Trigger(*window, "Print1");
+  EXPECT_FALSE(QFileInfo::exists(pdf));
+}
+
+TEST_F(ReportTest, PrintingAnEmptyReportGivesOneBlankPage) {
+  auto window = NewWindow();
+  const QString pdf = TempPath("empty.pdf");
+  answer = [&](QDialog& d) {
+    auto* dialog = qobject_cast<QPrintDialog*>(&d);
+    dialog->printer()->setOutputFormat(QPrinter::PdfFormat);
+    dialog->printer()->setOutputFileName(pdf);
+    return int(QDialog::Accepted);
+  };
+  Trigger(*window, "Print1");
+  const QString info = RunTool("pdfinfo", {pdf});
+  if (info.isEmpty()) GTEST_SKIP() << "pdfinfo is not installed";
+  EXPECT_TRUE(info.contains(QRegularExpression("Pages:\\s+1\\n")));
+}
+
+TEST_F(ReportTest, FailedPrintIsReportedAndLeavesNoTemporaryFile) {
+  auto window = NewWindow();
+  window->Tree().LoadText("x\r\n");
+  answer = [&](QDialog& d) {
+    if (auto* dialog = qobject_cast<QPrintDialog*>(&d)) {
+      dialog->printer()->setOutputFormat(QPrinter::PdfFormat);
+      dialog->printer()->setOutputFileName(TempPath("no/such/folder/out.pdf"));
+      return int(QDialog::Accepted);
+    }
+    return int(QMessageBox::Ok);
+  };
+  Trigger(*window, "Print1");
+  EXPECT_TRUE(LastErrorText().startsWith("Cannot print to ")) << LastErrorText().toStdString();
+  EXPECT_TRUE(QDir(TmpFolder()).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(ReportTest, SetupPrinterSettingsAreKeptForLaterPrints) {
+  auto window = NewWindow();
+  answer = [&](QDialog& d) {
+    QPrinter* printer = nullptr;
+    if (auto* setup = qobject_cast<QPageSetupDialog*>(&d)) printer = setup->printer();
+    if (auto* print = qobject_cast<QPrintDialog*>(&d)) printer = print->printer();
+    EXPECT_EQ(printer, &window->Printer());
+    if (!printer) return 0;
+    printer->setPageOrientation(QPageLayout::Landscape);
+    return int(QDialog::Accepted);
+  };
+  Trigger(*window, "SetupPrinter1");
+  EXPECT_EQ(window->Printer().pageLayout().orientation(), QPageLayout::Landscape);
+}
+
+TEST_F(ReportTest, FontGoesToTreeAndPrintCopyAndComesBackWithoutItsColour) {
+  {
+    auto window = NewWindow();
+    answer = [&](QDialog& d) {
+      auto* dialog = qobject_cast<TFontDialog*>(&d);
+      EXPECT_NE(dialog, nullptr);
+      if (!dialog) return 0;
+      QFont font = dialog->Font();
+      // Opens on the current font (or the face it is drawn with where it is missing).
+      EXPECT_EQ(font.family(), QFontInfo(window->resultField->font()).family());
+      font.setPointSize(14);
+      font.setBold(true);
+      dialog->SetFont(font);
+      dialog->SetColor(Qt::red);
+      return int(QDialog::Accepted);
+    };
+    Trigger(*window, "Font1");
+    EXPECT_EQ(window->resultField->font().pointSize(), 14);
+    EXPECT_TRUE(window->resultField->font().bold());
+    EXPECT_EQ(window->RichEdit1->font(), window->resultField->font());
+    EXPECT_EQ(window->resultField->palette().color(QPalette::Text), QColor(Qt::red));
+    EXPECT_EQ(window->FontColor(), QColor(Qt::red));
+
+    // Cancel changes nothing.
+    answer = [&](QDialog& d) {
+      qobject_cast<TFontDialog*>(&d)->SetFont(QFont("Courier New", 30));
+      return int(QDialog::Rejected);
+    };
+    Trigger(*window, "Font1");
+    EXPECT_EQ(window->resultField->font().pointSize(), 14);
+  }
+  auto window = NewWindow();
+  EXPECT_EQ(window->resultField->font().pointSize(), 14);
+  EXPECT_TRUE(window->resultField->font().bold());
+  EXPECT_EQ(window->RichEdit1->font(), window->resultField->font());
+  EXPECT_EQ(window->FontDialog1->Font().pointSize(), 14);
+  EXPECT_EQ(window->resultField->palette().color(QPalette::Text), QColor(Qt::black));
+}
+
+TEST_F(ReportTest, EverythingIsBackAtTheNextStart) {
+  const QString root = MakeFolders();
+  QRect placement;
+  std::string report;
+  {
+    auto window = NewWindow();
+    window->show();
+    window->SetFrameLeft(40);
+    window->SetFrameTop(50);
+    window->SetFrameWidth(600);
+    window->SetFrameHeight(420);
+    answer = [&](QDialog& d) {
+      auto* dialog = qobject_cast<TUsageDialog*>(&d);
+      FillDialog(*dialog, {root, root + "/a"}, "2", "1", true);
+      dialog->pathEdit->setCurrentText(root);
+      dialog->SelectPath(1);
+      return int(mrOk);
+    };
+    Trigger(*window, "Dialog1");
+    window->UsageWizard()->RootDirectory->setText(root + "/c");
+    report = window->Tree().TextForm();
+    placement =
+        QRect(window->FrameLeft(), window->FrameTop(), window->FrameWidth(), window->FrameHeight());
+    Trigger(*window, "Exit1");
+  }
+  auto window = NewWindow();
+  EXPECT_EQ(window->Tree().TextForm(), report);
+  EXPECT_EQ(
+      QRect(window->FrameLeft(), window->FrameTop(), window->FrameWidth(), window->FrameHeight()),
+      placement);
+  TUsageDialog* dialog = window->UsageDialog();
+  EXPECT_EQ(dialog->Folders(), QStringList({root, root + "/a"}));
+  EXPECT_EQ(dialog->SelectedPathIndex(), 1);
+  EXPECT_EQ(dialog->Depth->text(), "2");
+  EXPECT_EQ(dialog->Size->text(), "1");
+  EXPECT_TRUE(dialog->pathEdit->Entries().contains(root));
+  EXPECT_EQ(window->UsageWizard()->RootDirectory->text(), root + "/c");
+  EXPECT_EQ(window->SettingsVersion, 1);
+}
+
+TEST_F(ReportTest, NamedConfigurationsSaveLoadAndStartFromTheArgument) {
+  const std::string user = LoggedOnUserName();
+  auto window = NewWindow();
+  window->UsageDialog()->Depth->setText("7");
+  QStringList listed;
+  answer = [&](QDialog& d) {
+    auto* save = qobject_cast<TSaveConfig*>(&d);
+    EXPECT_NE(save, nullptr);
+    if (!save) return 0;
+    EXPECT_EQ(save->EditName->text().toStdString(), user);
+    for (int i = 0; i < save->ListBoxNames->count(); ++i)
+      listed << save->ListBoxNames->item(i)->text();
+    save->EditName->setText("Work");
+    return int(QDialog::Accepted);
+  };
+  Trigger(*window, "SaveConfiguration1");
+  EXPECT_TRUE(listed.isEmpty());
+
+  // The window now writes to Work; change a value and load Work back.
+  window->UsageDialog()->Depth->setText("9");
+  answer = [&](QDialog& d) {
+    auto* load = qobject_cast<TLoadConfig*>(&d);
+    EXPECT_NE(load, nullptr);
+    if (!load) return 0;
+    EXPECT_EQ(load->ComboBoxNames->currentText(), "Work");  // the first is selected
+    return int(QDialog::Accepted);
+  };
+  Trigger(*window, "LoadConfiguration1");
+  EXPECT_EQ(window->UsageDialog()->Depth->text(), "7");
+
+  // Clicking a listed name puts it into the name field.
+  answer = [&](QDialog& d) {
+    auto* save = qobject_cast<TSaveConfig*>(&d);
+    EXPECT_EQ(save->ListBoxNames->count(), 1);
+    save->ListBoxNames->setCurrentRow(0);
+    save->ListBoxNamesClick();
+    EXPECT_EQ(save->EditName->text(), "Work");
+    return int(QDialog::Rejected);
+  };
+  Trigger(*window, "SaveConfiguration1");
+  window->UsageDialog()->Depth->setText("8");
+  window.reset();  // saved into Work, not into the default root
+
+  auto plain = NewWindow();
+  EXPECT_EQ(plain->UsageDialog()->Depth->text(), "0");
+  plain.reset();
+  auto work = NewWindow(MakeSettingsRoot({"vorntools", "D:\\Configs\\Work"}));
+  EXPECT_EQ(work->UsageDialog()->Depth->text(), "8");
+}
+
+TEST_F(ReportTest, ConfigurationNamesThatWouldBeKeyPathsAreRefused) {
+  auto window = NewWindow();
+  for (const QString& bad : {QString(""), QString("a/b"), QString("a\\b")}) {
+    ClearLastErrorText();
+    answer = [&](QDialog& d) {
+      if (auto* save = qobject_cast<TSaveConfig*>(&d)) {
+        save->EditName->setText(bad);
+        return int(QDialog::Accepted);
+      }
+      return int(QMessageBox::Ok);
+    };
+    Trigger(*window, "SaveConfiguration1");
+    EXPECT_TRUE(LastErrorText().contains("cannot name a configuration")) << bad.toStdString();
+  }
+  // Nothing was switched or saved.
+  answer = [&](QDialog& d) {
+    EXPECT_EQ(qobject_cast<TLoadConfig*>(&d)->ComboBoxNames->count(), 0);
+    return int(QDialog::Rejected);
+  };
+  Trigger(*window, "LoadConfiguration1");
+  EXPECT_EQ(window->IniFile->SettingsRoot(), kDefaultSettingsRoot);
+}
+
+TEST_F(ReportTest, ScreenshotAfterAScan) {
+  const QString root = MakeFolders();
+  auto window = NewWindow();
+  window->show();
+  answer = [&](QDialog& d) {
+    FillDialog(*qobject_cast<TUsageDialog*>(&d), {root}, "0", "0", true);
+    return int(mrOk);
+  };
+  Trigger(*window, "Dialog1");
+  window->resultField->expandAll();
+  QApplication::processEvents();
+  const QString folder = QString(VORN_SCREENSHOT_DIR);
+  QDir().mkpath(folder);
+  const QString file = folder + "/report-window.png";
+  ASSERT_TRUE(window->grab().save(file));
+  EXPECT_GT(QFileInfo(file).size(), 0);
+}
+
+}  // namespace
