@@ -29,8 +29,8 @@ class TempTree {
     // rm copes with trees deeper than PATH_MAX; permissions first, for the
     // tests that lock folders.
     const std::string quoted = "'" + root_ + "'";
-    const std::string command =
-        "chmod -R u+rwx " + quoted + " 2>/dev/null; rm -rf " + quoted + " 2>/dev/null";
+    const std::string command = "rm -rf " + quoted + " 2>/dev/null || { chmod -R u+rwx " +
+                                quoted + " 2>/dev/null; rm -rf " + quoted + "; }";
     if (std::system(command.c_str()) != 0) std::filesystem::remove_all(root_);
   }
   TempTree(const TempTree&) = delete;
