@@ -35,7 +35,7 @@ std::string Binary() {
 // Runs vorntools-scan with the arguments; standard output and error go to
 // files in `t`. `whileRunning` is called with the child's pid before waiting.
 Result RunScanTool(const TempTree& t, const std::vector<std::string>& args,
-           const std::function<void(pid_t)>& whileRunning = {}) {
+                   const std::function<void(pid_t)>& whileRunning = {}) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, t.Path("stdout").c_str(),
@@ -85,15 +85,15 @@ TEST(VorntoolsScan, WritesTheSameReportAsTheCore) {
   const std::string expected = InProcess(o, true);
   ASSERT_NE(expected.find("\t.....72K  c\r\n"), std::string::npos) << expected;
 
-  const Result r = RunScanTool(t, {"--depth", "1", "--min-size=$1", "--sector-size", " 4096", "--sort",
-                           t.Path("data"), t.Path("data/a")});
+  const Result r = RunScanTool(t, {"--depth", "1", "--min-size=$1", "--sector-size", " 4096",
+                                   "--sort", t.Path("data"), t.Path("data/a")});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, expected);
   EXPECT_EQ(r.err, "") << "nothing on a standard error that is not a terminal";
 
-  const Result toFile = RunScanTool(t, {"--output", t.Path("report.txt"), "--depth=1", "--min-size",
-                                "1", "--sector-size=4096", "--sort", "--", t.Path("data"),
-                                t.Path("data/a")});
+  const Result toFile =
+      RunScanTool(t, {"--output", t.Path("report.txt"), "--depth=1", "--min-size", "1",
+                      "--sector-size=4096", "--sort", "--", t.Path("data"), t.Path("data/a")});
   EXPECT_EQ(toFile.status, 0);
   EXPECT_EQ(toFile.out, "");
   EXPECT_EQ(Slurp(t.Path("report.txt")), expected);
@@ -153,27 +153,28 @@ TEST(VorntoolsScan, InterruptWritesThePartialReport) {
   ::close(level);
 
   bool caught = false;
-  const Result r = RunScanTool(t, {"--output", t.Path("partial.txt"), t.Path("chain")}, [&](pid_t pid) {
-    // Wait until the scan holds a folder of the chain open, then interrupt.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    const std::string fdDir = "/proc/" + std::to_string(pid) + "/fd";
-    while (!caught && std::chrono::steady_clock::now() < deadline) {
-      if (DIR* d = ::opendir(fdDir.c_str())) {
-        while (dirent* e = ::readdir(d)) {
-          char target[4096];
-          const ssize_t n =
-              ::readlink((fdDir + "/" + e->d_name).c_str(), target, sizeof target - 1);
-          if (n > 0 && std::string(target, static_cast<std::size_t>(n)).find("/chain/d/d") !=
-                           std::string::npos) {
-            caught = true;
+  const Result r =
+      RunScanTool(t, {"--output", t.Path("partial.txt"), t.Path("chain")}, [&](pid_t pid) {
+        // Wait until the scan holds a folder of the chain open, then interrupt.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        const std::string fdDir = "/proc/" + std::to_string(pid) + "/fd";
+        while (!caught && std::chrono::steady_clock::now() < deadline) {
+          if (DIR* d = ::opendir(fdDir.c_str())) {
+            while (dirent* e = ::readdir(d)) {
+              char target[4096];
+              const ssize_t n =
+                  ::readlink((fdDir + "/" + e->d_name).c_str(), target, sizeof target - 1);
+              if (n > 0 && std::string(target, static_cast<std::size_t>(n)).find("/chain/d/d") !=
+                               std::string::npos) {
+                caught = true;
+              }
+            }
+            ::closedir(d);
           }
+          if (!caught) std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
-        ::closedir(d);
-      }
-      if (!caught) std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
-    ::kill(pid, SIGINT);
-  });
+        ::kill(pid, SIGINT);
+      });
   if (!caught) GTEST_SKIP() << "SKIPPED LOUDLY: the scan ended before it could be interrupted";
   EXPECT_EQ(r.status, 130) << r.err;
   const std::string report = Slurp(t.Path("partial.txt"));
