@@ -260,6 +260,19 @@ TEST_F(StoreTest, SectionNamesAreTheDirectSubKeysInFileOrder) {
   EXPECT_EQ(work.ReadNumber("Usage\\Report", "Left", -1), 1);
 }
 
+TEST_F(StoreTest, ConfigurationNamesOfAnyTextRoundTrip) {
+  const QStringList odd{"a]b", "50%", " padded ", "[x]", "semi;colon=1", "new\nline"};
+  for (const QString& name : odd) TMyIniFile(ConfigurationRoot(name)).WriteNumber("Usage", "V", 1);
+  // A name with "\" is a key path: only its first level is a configuration.
+  TMyIniFile(ConfigurationRoot("Two\\Levels"));
+  QStringList names;
+  TMyIniFile(kConfigurationsRoot).ReadSectionNames(names);
+  EXPECT_EQ(names, odd + QStringList{"Two"});
+  for (const QString& name : odd)
+    EXPECT_EQ(TMyIniFile(ConfigurationRoot(name)).ReadNumber("Usage", "V", 0), 1)
+        << name.toStdString();
+}
+
 TEST_F(StoreTest, TheFileReadsAsAPersonWouldExpect) {
   TMyIniFile store(kDefaultSettingsRoot);
   store.WriteNumber("Usage\\Report", "Left", 120);
