@@ -470,6 +470,37 @@ TEST_F(StoreTest, ConcurrentWritersLoseNothing) {
       EXPECT_EQ(store.ReadNumber(QString("Writer%1").arg(w), QString("V%1").arg(v), -1), v);
 }
 
+TEST_F(StoreTest, AWriterKilledAtAnyMomentLeavesAWholeFile) {
+  TMyIniFile(kDefaultSettingsRoot).WriteText("Z", "End", "1");
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    try {
+      TMyIniFile store(kDefaultSettingsRoot);
+      for (int i = 0;; ++i) {
+        store.WriteText("Usage", "Value", QString(20000, QChar('a' + i % 26)));
+        if (i == 3) (void)!::write(ready[1], "x", 1);
+      }
+    } catch (...) {
+    }
+    ::_exit(1);
+  }
+  ::close(ready[1]);  // a writer that fails early ends the read
+  char signal = 0;
+  const ssize_t got = ::read(ready[0], &signal, 1);
+  ::kill(pid, SIGKILL);
+  ::waitpid(pid, nullptr, 0);
+  ::close(ready[0]);
+  ASSERT_EQ(got, 1);
+  TMyIniFile store(kDefaultSettingsRoot);
+  EXPECT_EQ(store.ReadText("Z", "End", ""), "1");
+  const QString value = store.ReadText("Usage", "Value", "");
+  ASSERT_EQ(value.size(), 20000);
+  EXPECT_EQ(value, QString(20000, value[0]));
+}
+
 TEST(MakeSettingsRoot, TheArgumentsFileNamePartNamesTheConfiguration) {
   EXPECT_EQ(MakeSettingsRoot(QStringList{"vorntools"}), kDefaultSettingsRoot);
   EXPECT_EQ(MakeSettingsRoot(QStringList{"vorntools", ""}), kDefaultSettingsRoot);
