@@ -499,6 +499,10 @@ TEST_F(StoreTest, AWriterKilledAtAnyMomentLeavesAWholeFile) {
   const QString value = store.ReadText("Usage", "Value", "");
   ASSERT_EQ(value.size(), 20000);
   EXPECT_EQ(value, QString(20000, value[0]));
+  // The next write clears away a temporary file the killed writer left.
+  store.WriteText("Z", "End", "2");
+  EXPECT_EQ(QDir(QFileInfo(ConfigFile()).path()).entryList(QDir::Files),
+            (QStringList{"Vorntools.conf", "Vorntools.conf.lock"}));
 }
 
 TEST(MakeSettingsRoot, TheArgumentsFileNamePartNamesTheConfiguration) {
