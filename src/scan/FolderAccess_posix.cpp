@@ -74,10 +74,10 @@ std::int64_t FolderHandle::FileLength(const char* name) const {
   return static_cast<std::int64_t>(st.st_size);
 }
 
-FolderReader::FolderReader(const FolderHandle& folder, std::vector<char>& buffer)
+FolderReader::FolderReader(const FolderHandle& folder, std::vector<char>& buffer, bool rewind)
     : folder_(folder), buffer_(buffer) {
   if (buffer_.size() < 64 * 1024) buffer_.resize(256 * 1024);
-  if (::lseek(folder_.NativeHandle(), 0, SEEK_SET) < 0) {
+  if (rewind && ::lseek(folder_.NativeHandle(), 0, SEEK_SET) < 0) {
     error_ = errno;
     done_ = true;
   }
@@ -85,8 +85,8 @@ FolderReader::FolderReader(const FolderHandle& folder, std::vector<char>& buffer
 
 bool FolderReader::Fill() {
   for (;;) {
-    const long n = ::syscall(SYS_getdents64, folder_.NativeHandle(), buffer_.data(),
-                             buffer_.size());
+    const long n =
+        ::syscall(SYS_getdents64, folder_.NativeHandle(), buffer_.data(), buffer_.size());
     if (n < 0) {
       if (errno == EINTR) continue;
       error_ = errno;
@@ -139,7 +139,9 @@ bool FolderReader::Next(FolderEntry& entry) {
   }
 }
 
-bool IsMissingFolderError(int error) { return error == ENOENT || error == ENOTDIR; }
+bool IsMissingFolderError(int error) {
+  return error == ENOENT || error == ENOTDIR;
+}
 
 bool NameMatches(const std::string& pattern, const char* name) {
   if (pattern == "*.*" || pattern == "*") return true;
