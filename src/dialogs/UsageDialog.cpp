@@ -242,12 +242,9 @@ void TUsageDialog::InsertDirectoryButtonClick() {
 }
 
 void TUsageDialog::DeleteDirectoryButtonClick() {
-  for (int i = 0; i < paths->count();) {
-    if (paths->item(i)->isSelected())
-      delete paths->takeItem(i);
-    else
-      ++i;
-  }
+  // Taken before deleting: removing a selected item moves the selection on.
+  const QList<QListWidgetItem*> selected = paths->selectedItems();
+  for (QListWidgetItem* item : selected) delete paths->takeItem(paths->row(item));
   SelectPath(0);
   if (SelectedPathIndex() == 0) pathEdit->setEditText(paths->item(0)->text());
 }

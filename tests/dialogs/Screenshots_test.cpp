@@ -38,7 +38,8 @@ void ExpectNoClippedLabels(QWidget* window) {
         << label->objectName().toStdString() << " clips \"" << label->text().toStdString() << "\"";
   }
   for (QPushButton* button : window->findChildren<QPushButton*>()) {
-    EXPECT_GE(button->width() + 8, button->fontMetrics().horizontalAdvance(button->text().remove('&')))
+    EXPECT_GE(button->width() + 8,
+              button->fontMetrics().horizontalAdvance(button->text().remove('&')))
         << button->objectName().toStdString();
   }
 }
