@@ -44,7 +44,7 @@ namespace {
 // Interface events are handled at most this often during a scan: often
 // enough for Stop and repaints to feel immediate, rarely enough that the
 // status line's repaint does not slow the walk.
-constexpr qint64 kPumpIntervalNs = 4'000'000;
+constexpr qint64 kPumpIntervalNs = 10'000'000;
 
 const char* const kScanRunning = "A scan is running: choose Stop or wait for it to end";
 const char* const kCloseAfterScan = "The window closes when the scan has ended";

@@ -1,0 +1,177 @@
+// Measures the report window on real folder trees, shown on screen: how long
+// a scan takes in the window, how often the window got to repaint while it
+// ran, how soon Stop ends a scan, and how long Expand, Sort and Save take on a
+// large report. Prints one "name value" line per figure.
+//
+//   report_bench --tree DIR [--big DIR] [--rounds N]
+#include <sys/resource.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeView>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "report/ModalHook.h"
+#include "report/ReportModel.h"
+#include "report/StatusText.h"
+#include "report/UsageReport.h"
+#include "scan/UsageDirectory.h"
+#include "settings/MyIniFile.h"
+
+namespace {
+
+// Counts the status line's repaints and the longest time the window went
+// without handling a timer, i.e. without a chance to repaint or take a click.
+class TWatch : public QObject {
+ public:
+  explicit TWatch(QWidget* status) {
+    status->installEventFilter(this);
+    timer_.setInterval(10);
+    connect(&timer_, &QTimer::timeout, this, [this] {
+      const qint64 now = clock_.nsecsElapsed();
+      if (last_ >= 0) maxGapNs = std::max(maxGapNs, now - last_);
+      last_ = now;
+    });
+  }
+  void Start() {
+    paints = 0;
+    maxGapNs = 0;
+    last_ = -1;
+    clock_.start();
+    timer_.start();
+  }
+  void Stop() { timer_.stop(); }
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+
+  int paints = 0;
+  qint64 maxGapNs = 0;
+
+ private:
+  QTimer timer_;
+  QElapsedTimer clock_;
+  qint64 last_ = -1;
+};
+
+void Settle(int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+double Ms(qint64 ns) { return ns / 1e6; }
+
+long PeakRssKiB() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  QString tree, big;
+  int rounds = 3;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const QString option = argv[i];
+    if (option == "--tree") tree = argv[i + 1];
+    if (option == "--big") big = argv[i + 1];
+    if (option == "--rounds") rounds = QString(argv[i + 1]).toInt();
+  }
+  if (tree.isEmpty()) {
+    std::fprintf(stderr, "usage: report_bench --tree DIR [--big DIR] [--rounds N]\n");
+    return 2;
+  }
+  // Never the real user's settings.
+  QTemporaryDir home;
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath("config")));
+  qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath("data")));
+  SetModalHook([](QDialog&) { return 0; });
+
+  TUsageReport window(nullptr, kDefaultSettingsRoot);
+  window.show();
+  Settle(300);
+  TWatch watch(window.findChild<TStatusText*>());
+
+  const std::vector<std::string> folders{tree.toStdString()};
+  std::vector<double> scans;
+  for (int r = 0; r < rounds; ++r) {
+    watch.Start();
+    QElapsedTimer t;
+    t.start();
+    window.RunScan(true, folders, true, 0, 0, false, 0);
+    const qint64 ns = t.nsecsElapsed();
+    watch.Stop();
+    scans.push_back(Ms(ns));
+    std::printf("scan_ms %.1f\nscan_max_gap_ms %.1f\nscan_status_paints %d\nscan_nodes %zu\n",
+                Ms(ns), Ms(watch.maxGapNs), watch.paints, window.Tree().Count());
+    Settle(100);
+  }
+  std::sort(scans.begin(), scans.end());
+  std::printf("scan_median_ms %.1f\n", scans[scans.size() / 2]);
+
+  // Stop in the middle of a scan: how long until the command returns.
+  {
+    QElapsedTimer sinceStop;
+    QTimer::singleShot(std::max(50, static_cast<int>(scans.front() / 3)), &window, [&] {
+      sinceStop.start();
+      window.FindAction("Stop1")->trigger();
+    });
+    window.RunScan(true, folders, true, 0, 0, false, 0);
+    std::printf("stop_latency_ms %.1f\nstopped_nodes %zu\nstatus_after_stop %s\n",
+                Ms(sinceStop.nsecsElapsed()), window.Tree().Count(),
+                window.StatusText().toUtf8().constData());
+  }
+
+  if (!big.isEmpty()) {
+    watch.Start();
+    QElapsedTimer t;
+    t.start();
+    window.RunScan(true, {big.toStdString()}, true, 0, 0, false, 0);
+    watch.Stop();
+    std::printf("big_scan_ms %.1f\nbig_scan_max_gap_ms %.1f\nbig_nodes %zu\n",
+                Ms(t.nsecsElapsed()), Ms(watch.maxGapNs), window.Tree().Count());
+    Settle(200);
+
+    TReportModel* model = window.Model();
+    window.resultField->setCurrentIndex(model->index(0, 0));
+    t.start();
+    window.FindAction("Expand1")->trigger();
+    QApplication::processEvents();
+    std::printf("big_expand_ms %.1f\n", Ms(t.nsecsElapsed()));
+
+    // The worst case for the view: a first-level folder with its subtree
+    // expanded all the way down, then everything re-sorted under it.
+    t.start();
+    window.resultField->expandRecursively(model->index(0, 0, model->index(0, 0)));
+    QApplication::processEvents();
+    std::printf("big_expand_subtree_ms %.1f\n", Ms(t.nsecsElapsed()));
+
+    t.start();
+    window.FindAction("Sort1")->trigger();
+    QApplication::processEvents();
+    std::printf("big_sort_ms %.1f\n", Ms(t.nsecsElapsed()));
+
+    t.start();
+    window.Tree().Save(home.filePath("report.txt").toStdString());
+    std::printf("big_save_ms %.1f\n", Ms(t.nsecsElapsed()));
+
+    t.start();
+    window.resultField->scrollToBottom();
+    QApplication::processEvents();
+    std::printf("big_scroll_ms %.1f\n", Ms(t.nsecsElapsed()));
+  }
+  std::printf("peak_rss_kib %ld\n", PeakRssKiB());
+  SetModalHook(nullptr);
+  return 0;
+}
