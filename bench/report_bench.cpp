@@ -68,7 +68,9 @@ void Settle(int ms) {
   while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
-double Ms(qint64 ns) { return ns / 1e6; }
+double Ms(qint64 ns) {
+  return ns / 1e6;
+}
 
 long PeakRssKiB() {
   rusage usage{};
@@ -139,8 +141,8 @@ int main(int argc, char** argv) {
     t.start();
     window.RunScan(true, {big.toStdString()}, true, 0, 0, false, 0);
     watch.Stop();
-    std::printf("big_scan_ms %.1f\nbig_scan_max_gap_ms %.1f\nbig_nodes %zu\n",
-                Ms(t.nsecsElapsed()), Ms(watch.maxGapNs), window.Tree().Count());
+    std::printf("big_scan_ms %.1f\nbig_scan_max_gap_ms %.1f\nbig_nodes %zu\n", Ms(t.nsecsElapsed()),
+                Ms(watch.maxGapNs), window.Tree().Count());
     Settle(200);
 
     TReportModel* model = window.Model();

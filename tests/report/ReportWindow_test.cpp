@@ -340,4 +340,64 @@ TEST_F(ReportTest, RunDialogAutomaticallyOpensTheDialogOnceAtStart) {
   EXPECT_EQ(dialogs, 1);
 }
 
+TEST_F(ReportTest, DamagedSettingsAreReportedAndTheRestIsStillRead) {
+  {
+    auto window = NewWindow();
+    window->UsageDialog()->Depth->setText("5");
+    window->Tree().LoadText("kept\r\n");
+  }
+  const QString store = TempPath("config/Zelvik Software/Vorntools.conf");
+  QFile file(store);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  QString text = QString::fromUtf8(file.readAll());
+  file.close();
+  // A list where the window's left edge should be: a value of the wrong type.
+  const qsizetype at = text.indexOf("[Usage\\Report]\nLeft=");
+  ASSERT_GE(at, 0) << text.toStdString();
+  text.replace(text.indexOf("Left=", at), 8, "Left=1, 2");
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  file.write(text.toUtf8());
+  file.close();
+
+  QString shown;
+  answer = [&](QDialog& d) {
+    if (auto* box = qobject_cast<QMessageBox*>(&d)) shown = box->text();
+    return int(QMessageBox::Ok);
+  };
+  auto window = NewWindow();
+  EXPECT_EQ(shown, "Invalid data type for 'Left'.");
+  // Everything after the damaged value was read all the same.
+  EXPECT_EQ(window->UsageDialog()->Depth->text(), "5");
+  EXPECT_EQ(window->Tree().TextForm(), "kept\r\n");
+  EXPECT_EQ(window->SettingsVersion, 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ReportTest, AnErrorDuringAScanEndsItAndTheWindowStaysUsable) {
+  const QString root = MakeFolders();
+  auto window = NewWindow();
+  window->Tree().SetCapacity(3);
+  answer = [&](QDialog& d) {
+    if (auto* dialog = qobject_cast<TUsageDialog*>(&d)) {
+      FillDialog(*dialog, {root}, "0", "0", true);
+      return int(mrOk);
+    }
+    return int(QMessageBox::Ok);
+  };
+  Trigger(*window, "Dialog1");
+  EXPECT_EQ(LastErrorText(), "Unable to insert an item.");
+  EXPECT_FALSE(window->Scanning());
+  // "All Done" is not shown: the status line keeps the folder it was in.
+  EXPECT_TRUE(window->StatusText().endsWith("...")) << window->StatusText().toStdString();
+  EXPECT_EQ(window->Tree().Count(), 3u);
+
+  window->Tree().SetCapacity(1000);
+  Trigger(*window, "Dialog1");
+  EXPECT_EQ(window->StatusText(), "All Done");
+  EXPECT_GT(window->Tree().Count(), 3u);
+}
+
 }  // namespace
