@@ -107,6 +107,7 @@ void TUsageReport::BuildWindow() {
   setWindowTitle("Usage Report");
   // A main window: minimise and maximise boxes, no dialog frame.
   setWindowFlags(Qt::Window);
+  setFont(DesignFont());
   SetFrameLeft(200);
   SetFrameTop(110);
   SetFrameWidth(491);

@@ -4,6 +4,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTextEdit>
@@ -398,6 +399,67 @@ TEST_F(ReportTest, AnErrorDuringAScanEndsItAndTheWindowStaysUsable) {
   Trigger(*window, "Dialog1");
   EXPECT_EQ(window->StatusText(), "All Done");
   EXPECT_GT(window->Tree().Count(), 3u);
+}
+
+}  // namespace
+
+namespace {
+
+// Calls `act` on each modal window as it opens, from inside its own loop;
+// any modal still open after a few seconds is closed so the test cannot hang.
+class TModalDriver : public QObject {
+ public:
+  explicit TModalDriver(std::function<void(QWidget*)> act) : act_(std::move(act)) {
+    poll_.setInterval(20);
+    connect(&poll_, &QTimer::timeout, this, [this] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (!modal || modal == last_) return;
+      last_ = modal;
+      seen << modal->metaObject()->className();
+      act_(modal);
+    });
+    poll_.start();
+    guard_.setSingleShot(true);
+    connect(&guard_, &QTimer::timeout, this, [this] {
+      timedOut = true;
+      while (QWidget* modal = QApplication::activeModalWidget()) {
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+          dialog->reject();
+        else
+          modal->close();
+        QApplication::processEvents();
+      }
+    });
+    guard_.start(10000);
+  }
+
+  QStringList seen;
+  bool timedOut = false;
+
+ private:
+  std::function<void(QWidget*)> act_;
+  QTimer poll_;
+  QTimer guard_;
+  QPointer<QWidget> last_;
+};
+
+TEST_F(ReportTest, RealModalDialogsWithoutTheTestHook) {
+  SetModalHook(nullptr);
+  auto window = NewWindow();
+  window->show();
+  QApplication::processEvents();
+  TModalDriver driver([&](QWidget* modal) {
+    if (auto* dialog = qobject_cast<TUsageDialog*>(modal)) {
+      dialog->Depth->setText("abc");
+      dialog->OKButton->click();
+    } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      box->button(QMessageBox::Ok)->click();
+    }
+  });
+  Trigger(*window, "Dialog1");
+  EXPECT_FALSE(driver.timedOut);
+  EXPECT_EQ(driver.seen, QStringList({"TUsageDialog", "QMessageBox"}));
+  EXPECT_EQ(LastErrorText(), "'abc' is not a valid integer value.");
 }
 
 }  // namespace
