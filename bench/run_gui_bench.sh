@@ -27,23 +27,30 @@ run_shown() {
   if [ -n "${DISPLAY:-}" ]; then "$@"; else xvfb-run -a -s "-screen 0 1280x1024x24" "$@"; fi
 }
 
-# Warm the cache, then time the command-line scan, median of the rounds.
-"$scan_bin" "$tree" >/dev/null
-cli=()
-for _ in $(seq "$rounds"); do
-  start=$(date +%s%N)
-  "$scan_bin" "$tree" >/dev/null
-  cli+=($(( ($(date +%s%N) - start) / 1000000 )))
-done
-cli_median=$(printf '%s\n' "${cli[@]}" | sort -n | sed -n "$(( (rounds + 1) / 2 ))p")
-echo "cli_scan_ms ${cli[*]}"
+# The command-line scan of a tree, warm cache: median milliseconds of the rounds.
+cli_median() {
+  "$scan_bin" "$1" >/dev/null
+  local times=()
+  for _ in $(seq "$rounds"); do
+    local start=$(date +%s%N)
+    "$scan_bin" "$1" >/dev/null
+    times+=($(( ($(date +%s%N) - start) / 1000000 )))
+  done
+  echo "# cli runs (ms): ${times[*]}" >&2
+  printf '%s\n' "${times[@]}" | sort -n | sed -n "$(( (rounds + 1) / 2 ))p"
+}
+cli_median=$(cli_median "$tree")
 echo "cli_scan_median_ms $cli_median"
 /usr/bin/time -f "cli_peak_rss_kib %M" "$scan_bin" "$tree" >/dev/null
+cli_big_median=$(cli_median "$big")
+echo "cli_big_scan_median_ms $cli_big_median"
 
 echo "# window, home tree only (its peak memory)"
 run_shown "$bench_bin" --tree "$tree" --rounds "$rounds" | tee /tmp/report_bench_home.txt
 echo "# window, home tree, then the 100,000-folder report"
-run_shown "$bench_bin" --tree "$tree" --big "$big" --rounds 1
+run_shown "$bench_bin" --tree "$tree" --big "$big" --rounds 1 | tee /tmp/report_bench_big.txt
 
 gui_median=$(awk '/^scan_median_ms/ {print $2}' /tmp/report_bench_home.txt)
+gui_big=$(awk '/^big_scan_ms/ {print $2}' /tmp/report_bench_big.txt)
 awk -v g="$gui_median" -v c="$cli_median" 'BEGIN { printf "window_to_cli_ratio %.2f\n", g / c }'
+awk -v g="$gui_big" -v c="$cli_big_median" 'BEGIN { printf "big_window_to_cli_ratio %.2f\n", g / c }'

@@ -23,7 +23,9 @@ void PrintPlainText(QPrinter& printer, const QString& text, const QFont& font, c
   document.setDefaultFont(font);
   QTextOption option = document.defaultTextOption();
   option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-  option.setTabStopDistance(printer.logicalDpiX() / 2.0);
+  // The layout takes tab distances in 96-per-inch units and scales them to
+  // the printer itself: half an inch.
+  option.setTabStopDistance(48.0);
   document.setDefaultTextOption(option);
   document.setPlainText(text);
 

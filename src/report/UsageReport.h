@@ -125,7 +125,7 @@ class TUsageReport : public TMyReport, public TMessagePump, public TStatusLine {
   QFileDialog* saveDialog_ = nullptr;
   QPrintDialog* printDialog_ = nullptr;
   QPageSetupDialog* setupDialog_ = nullptr;
-  QPrinter printer_;
+  QPrinter printer_{QPrinter::HighResolution};
   QColor fontColor_ = Qt::black;
 
   TUsageDirectory* UsageDirectory = nullptr;  // the walker of the running scan

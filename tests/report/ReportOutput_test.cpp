@@ -120,8 +120,23 @@ TEST_F(ReportTest, PrintsToAPdfPageByPageAndRemovesItsTemporaryFile) {
   EXPECT_TRUE(printed.contains("folder0"));
   EXPECT_TRUE(printed.contains("child149"));
   EXPECT_FALSE(printed.contains("Vorntool"));  // no heading of its own
+  // A TAB advances to the first default stop, half an inch (36 points) in,
+  // from the printable area's left edge.
+  const QString boxes = RunTool("pdftotext", {"-bbox", "-f", "1", "-l", "1", pdf, "-"});
+  auto left = [&](const QString& word) {
+    const QRegularExpressionMatch m =
+        QRegularExpression("xMin=\"([0-9.]+)\"[^>]*>" + QRegularExpression::escape(word) + "<")
+            .match(boxes);
+    return m.hasMatch() ? m.captured(1).toDouble() : -1.0;
+  };
+  EXPECT_NEAR(left("....100K"), 0.0, 2.0);
+  EXPECT_NEAR(left(".....1K"), 36.0, 3.0);
   // The temporary file is gone.
   EXPECT_TRUE(QDir(TmpFolder()).entryList(QDir::Files).isEmpty());
+  // A copy for a person to look at.
+  QDir().mkpath(VORN_SCREENSHOT_DIR);
+  QFile::remove(VORN_SCREENSHOT_DIR "/report-print.pdf");
+  QFile::copy(pdf, VORN_SCREENSHOT_DIR "/report-print.pdf");
 
   // Cancelling the print dialog makes no file and no job.
   QFile::remove(pdf);
@@ -344,6 +359,16 @@ TEST_F(ReportTest, ScreenshotAfterAScan) {
   const QString file = folder + "/report-window.png";
   ASSERT_TRUE(window->grab().save(file));
   EXPECT_GT(QFileInfo(file).size(), 0);
+
+  // The configuration dialogs, with a saved name listed.
+  TMyIniFile(ConfigurationRoot("Work"));
+  TSaveConfig save(window.get());
+  save.show();
+  EXPECT_TRUE(save.grab().save(folder + "/save-configuration.png"));
+  TLoadConfig load(window.get());
+  load.show();
+  EXPECT_TRUE(load.grab().save(folder + "/load-configuration.png"));
+  EXPECT_EQ(load.ComboBoxNames->currentText(), "Work");
 }
 
 }  // namespace
