@@ -71,25 +71,76 @@ Qt::ItemFlags TReportModel::flags(const QModelIndex& index) const {
   return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
 }
 
+void TReportModel::SetBatching(bool on) {
+  if (!on) Flush();
+  batching_ = on;
+}
+
+void TReportModel::BeginBatchChange() {
+  if (batchOpen_) return;
+  batchOpen_ = true;
+  emit layoutAboutToBeChanged();
+  reorderFrom_ = persistentIndexList();
+  reorderNodes_.clear();
+  batchSlots_.clear();
+  reorderNodes_.reserve(static_cast<std::size_t>(reorderFrom_.size()));
+  for (const QModelIndex& i : reorderFrom_) {
+    TTreeNode* node = NodeOf(i);
+    batchSlots_.emplace(node, reorderNodes_.size());
+    reorderNodes_.push_back(node);
+  }
+}
+
+void TReportModel::Flush() {
+  if (!batchOpen_) return;
+  batchOpen_ = false;
+  batchSlots_.clear();
+  Reordered();
+}
+
 void TReportModel::NodesAboutToBeInserted(TTreeNode* parent, std::size_t row) {
+  if (batching_) {
+    BeginBatchChange();
+    return;
+  }
   const int r = static_cast<int>(row);
   beginInsertRows(IndexOf(parent), r, r);
 }
 
 void TReportModel::NodesInserted() {
-  endInsertRows();
+  if (!batching_) endInsertRows();
 }
 
 void TReportModel::NodesAboutToBeRemoved(TTreeNode* parent, std::size_t row) {
+  if (batching_) {
+    BeginBatchChange();
+    // Persistent indexes into the removed subtree become invalid. Only the
+    // subtree is walked, so a scan pays for what it removes.
+    TTreeNode* gone = parent ? parent->Child(row) : tree_.TopLevel(row);
+    std::vector<TTreeNode*> pending{gone};
+    while (!pending.empty() && !batchSlots_.empty()) {
+      TTreeNode* node = pending.back();
+      pending.pop_back();
+      const auto [first, last] = batchSlots_.equal_range(node);
+      for (auto slot = first; slot != last; ++slot) reorderNodes_[slot->second] = nullptr;
+      batchSlots_.erase(first, last);
+      for (std::size_t i = 0; i < node->ChildCount(); ++i) pending.push_back(node->Child(i));
+    }
+    return;
+  }
   const int r = static_cast<int>(row);
   beginRemoveRows(IndexOf(parent), r, r);
 }
 
 void TReportModel::NodesRemoved() {
-  endRemoveRows();
+  if (!batching_) endRemoveRows();
 }
 
 void TReportModel::NodeAboutToMove(TTreeNode* parent, std::size_t from, std::size_t beforeRow) {
+  if (batching_) {
+    BeginBatchChange();
+    return;
+  }
   const QModelIndex p = IndexOf(parent);
   const int f = static_cast<int>(from);
   // Qt refuses moves that leave the row where it is; those change nothing.
@@ -102,15 +153,18 @@ void TReportModel::NodeMoved() {
 }
 
 void TReportModel::LabelChanged(TTreeNode* node) {
+  if (batchOpen_) return;  // the layout change repaints it
   const QModelIndex i = IndexOf(node);
   emit dataChanged(i, i, {Qt::DisplayRole, Qt::EditRole});
 }
 
 void TReportModel::ExpandedChanged(TTreeNode* node) {
+  Flush();  // the view acts on it at once
   emit NodeExpandedChanged(IndexOf(node), node->Expanded());
 }
 
 void TReportModel::AboutToReorder() {
+  Flush();
   emit layoutAboutToBeChanged();
   // Nodes keep their identity while their rows change: remember which node
   // every persistent index (current item, expanded items) stands for.
@@ -131,6 +185,7 @@ void TReportModel::Reordered() {
 }
 
 void TReportModel::AboutToReset() {
+  Flush();
   beginResetModel();
 }
 

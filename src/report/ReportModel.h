@@ -2,6 +2,7 @@
 
 #include <QAbstractItemModel>
 #include <QModelIndexList>
+#include <unordered_map>
 #include <vector>
 
 #include "scan/ReportTree.h"
@@ -18,6 +19,20 @@ class TReportModel : public QAbstractItemModel, public TTreeObserver {
   ~TReportModel() override;
 
   TReportTree& Tree() const { return tree_; }
+  // How many persistent indexes the views hold (each costs time at every
+  // structural change in Qt's model base).
+  int PersistentIndexCount() const { return static_cast<int>(persistentIndexList().size()); }
+
+  // Batching, for a scan: while on, the tree's inserts, removals, moves and
+  // relabels are not announced one by one but gathered into one layout
+  // change that Flush() announces. Qt's model base visits every persistent
+  // index (each expanded item of a view) at every single insert, removal or
+  // move, which makes a scan slow in the square of what is expanded; a
+  // layout change visits them once. Views must not look at the model
+  // between a change and the next Flush(): the scan flushes before it lets
+  // the interface process its events.
+  void SetBatching(bool on);
+  void Flush();
   TTreeNode* NodeOf(const QModelIndex& index) const;
   QModelIndex IndexOf(TTreeNode* node) const;
 
@@ -50,6 +65,12 @@ class TReportModel : public QAbstractItemModel, public TTreeObserver {
 
  private:
   TReportTree& tree_;
+  // Opens the batch's layout change at its first change.
+  void BeginBatchChange();
+  bool batching_ = false;
+  bool batchOpen_ = false;
+  std::unordered_multimap<TTreeNode*, std::size_t> batchSlots_;  // node -> reorderNodes_ slots
+
   bool moving_ = false;  // a move the model announced and must close
   QModelIndexList reorderFrom_;
   std::vector<TTreeNode*> reorderNodes_;

@@ -60,9 +60,11 @@ QFont DesignReportFont() {
 struct TScanState {
   bool& scanning;
   TUsageDirectory*& walker;
+  TReportModel& model;
   ~TScanState() {
     walker = nullptr;
     scanning = false;
+    model.SetBatching(false);
   }
 };
 }  // namespace
@@ -359,8 +361,10 @@ void TUsageReport::RunScan(bool clearReport, const std::vector<std::string>& fol
                            std::int32_t maxDepth, std::int32_t minSizeK, bool allowForSectorSize,
                            std::int32_t sectorBytes) {
   scanning_ = true;
-  TScanState state{scanning_, UsageDirectory};
+  TScanState state{scanning_, UsageDirectory, *model_};
   if (clearReport) tree_.Clear();
+  // The view sees the scan's changes each time the interface gets its turn.
+  model_->SetBatching(true);
   // Released when the scan ends, by an error too.
   TUsageDirectory walker;
   UsageDirectory = &walker;
@@ -373,6 +377,7 @@ void TUsageReport::RunScan(bool clearReport, const std::vector<std::string>& fol
 
 void TUsageReport::ProcessMessages() {
   if (pumpClock_.isValid() && pumpClock_.nsecsElapsed() < kPumpIntervalNs) return;
+  model_->Flush();
   QCoreApplication::processEvents();
   pumpClock_.start();
 }

@@ -143,3 +143,67 @@ TEST_F(ReportModelTest, TreeExpandAndCollapseAreSignalled) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ReportModelTest, BatchedChangesReachTheViewAsOneLayoutChange) {
+  QTreeView view;
+  view.setModel(&model_);
+  TTreeNode* keep = tree_.AddChild(nullptr, "keep");
+  TTreeNode* doomed = tree_.AddChild(keep, "doomed");
+  TTreeNode* inner = tree_.AddChild(doomed, "inner");
+  TTreeNode* b = tree_.AddChild(keep, "b");
+  tree_.SortByLabel();
+  view.expand(model_.IndexOf(keep));
+  view.expand(model_.IndexOf(doomed));
+  // The same node held twice: as the current item and as expanded.
+  view.setCurrentIndex(model_.IndexOf(inner));
+  QPersistentModelIndex pb(model_.IndexOf(b));
+  QPersistentModelIndex pinner(model_.IndexOf(inner));
+
+  int layoutChanges = 0;
+  QObject::connect(&model_, &QAbstractItemModel::layoutChanged, [&] { ++layoutChanges; });
+  model_.SetBatching(true);
+  tree_.AddChild(keep, "a");  // sorted in before b
+  tree_.SetLabel(b, "0");     // moves to the front
+  tree_.Delete(doomed);       // takes inner with it
+  TTreeNode* c = tree_.AddChild(nullptr, "c");
+  tree_.AddChild(c, "c1");
+  EXPECT_EQ(layoutChanges, 0);
+  model_.Flush();
+  EXPECT_EQ(layoutChanges, 1);
+  EXPECT_EQ(ModelText(model_), tree_.TextForm());
+  EXPECT_EQ(model_.NodeOf(pb), b);
+  EXPECT_EQ(pb.row(), 0);
+  EXPECT_FALSE(pinner.isValid());
+  EXPECT_FALSE(view.currentIndex().isValid());
+
+  // Nothing pending: a flush announces nothing; switching off flushes.
+  model_.Flush();
+  EXPECT_EQ(layoutChanges, 1);
+  tree_.AddChild(c, "c2");
+  model_.SetBatching(false);
+  EXPECT_EQ(layoutChanges, 2);
+  EXPECT_EQ(ModelText(model_), tree_.TextForm());
+  tree_.AddChild(c, "c3");  // announced on its own again
+  EXPECT_EQ(layoutChanges, 2);
+  EXPECT_EQ(ModelText(model_), tree_.TextForm());
+}
+
+TEST_F(ReportModelTest, ABatchIsClosedBeforeAResetOrAnExpansion) {
+  QTreeView view;
+  view.setModel(&model_);
+  QObject::connect(&model_, &TReportModel::NodeExpandedChanged, &view,
+                   [&](const QModelIndex& i, bool e) { view.setExpanded(i, e); });
+  TTreeNode* n = tree_.AddChild(nullptr, "n");
+  model_.SetBatching(true);
+  tree_.AddChild(n, "m");
+  tree_.Expand(n);  // the view expands it at once: the model must be current
+  EXPECT_TRUE(view.isExpanded(model_.IndexOf(n)));
+  tree_.AddChild(n, "o");
+  tree_.Clear();
+  EXPECT_EQ(model_.rowCount(), 0);
+  model_.SetBatching(false);
+}
+
+}  // namespace
