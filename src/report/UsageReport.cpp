@@ -377,8 +377,11 @@ void TUsageReport::RunScan(bool clearReport, const std::vector<std::string>& fol
 
 void TUsageReport::ProcessMessages() {
   if (pumpClock_.isValid() && pumpClock_.nsecsElapsed() < kPumpIntervalNs) return;
-  model_->Flush();
+  // The view catches up, and what the user changes meanwhile (a label
+  // edited in place) is announced at once.
+  model_->SetBatching(false);
   QCoreApplication::processEvents();
+  model_->SetBatching(true);
   pumpClock_.start();
 }
 
