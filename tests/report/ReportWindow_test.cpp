@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTest>
 #include <QTextEdit>
 #include <QTimer>
 #include <QTreeView>
@@ -460,6 +461,29 @@ TEST_F(ReportTest, RealModalDialogsWithoutTheTestHook) {
   EXPECT_FALSE(driver.timedOut);
   EXPECT_EQ(driver.seen, QStringList({"TUsageDialog", "QMessageBox"}));
   EXPECT_EQ(LastErrorText(), "'abc' is not a valid integer value.");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ReportTest, ShortcutKeysReachTheirCommands) {
+  auto window = NewWindow();
+  window->show();
+  QApplication::setActiveWindow(window.get());
+  window->resultField->setFocus();
+  QApplication::processEvents();
+  QStringList shown;
+  answer = [&](QDialog& d) {
+    shown << d.metaObject()->className();
+    return int(mrCancel);
+  };
+  QTest::keyClick(window->resultField, Qt::Key_F5);
+  QTest::keyClick(window->resultField, Qt::Key_F6);
+  EXPECT_EQ(shown, QStringList({"TUsageDialog", "TUsageWizard"}));
+  // Esc does not close the main window.
+  QTest::keyClick(window->resultField, Qt::Key_Escape);
+  EXPECT_TRUE(window->isVisible());
 }
 
 }  // namespace
