@@ -14,9 +14,8 @@ int main(int argc, char** argv) {
   InitDialogResources();
   QApplication::setWindowIcon(MainIcon());
 
-  QString root = MakeSettingsRoot(1);
-  // An argument with no file-name part ("D:\Configs\") names no configuration.
-  if (root.endsWith('\\')) root = kDefaultSettingsRoot;
+  // An argument with no file-name part ("D:\Configs\") gives the default root.
+  const QString root = MakeSettingsRoot(1);
 
   // The report window restores everything as it is made, runs the program's
   // one loop while it is shown, and saves everything as it goes.
