@@ -144,7 +144,9 @@ TDirectoryListBox::TDirectoryListBox(QWidget* parent) : QListWidget(parent) {
   setSpacing(0);
   setIconSize(QSize(14, 14));
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+  // A two-pixel sunken edge, so that 14 entries make the designed 228 pixels.
+  setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  setLineWidth(2);
 }
 
 QStringList TDirectoryListBox::SubFolders(const QString& folder) {
@@ -281,8 +283,10 @@ TChooseDirectory::TChooseDirectory(QWidget* owner) : QDialog(owner) {
 
   connect(OK, &QPushButton::clicked, this, [this] { done(mrOk); });
   connect(Cancel, &QPushButton::clicked, this, [this] { done(mrCancel); });
-  connect(DirectoryListBox1, &QListWidget::itemDoubleClicked, this,
-          [this](QListWidgetItem* item) { OpenEntry(item); });
+  connect(DirectoryListBox1, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+    OpenEntry(item->data(TDirectoryListBox::PathRole).toString(),
+              item->data(TDirectoryListBox::PartRole).toInt());
+  });
   connect(DirectoryListBox1, &TDirectoryListBox::DirectoryChanged, this,
           [this](const QString& folder) { DirectoryChanged(folder); });
   connect(DriveComboBox1, &QComboBox::currentIndexChanged, this,
@@ -345,11 +349,9 @@ void TChooseDirectory::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
 }
 
-void TChooseDirectory::OpenEntry(QListWidgetItem* item) {
-  if (!item) return;
-  if (item->data(TDirectoryListBox::PartRole).toInt() == TDirectoryListBox::CurrentEntry) return;
-  if (const int error =
-          DirectoryListBox1->SetDirectory(item->data(TDirectoryListBox::PathRole).toString()))
+void TChooseDirectory::OpenEntry(const QString& path, int part) {
+  if (part == TDirectoryListBox::CurrentEntry) return;
+  if (const int error = DirectoryListBox1->SetDirectory(path))
     ShowErrorMessage(this, FolderErrorText(error));
 }
 
