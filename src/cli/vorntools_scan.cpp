@@ -1,1 +1,222 @@
-int main() { return 0; }
+// vorntools-scan: the report window's scan for scripts. Writes the report's
+// text form to a file or to standard output.
+
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+#include "scan/Errors.h"
+#include "scan/IntegerText.h"
+#include "scan/ReportTree.h"
+#include "scan/UsageDirectory.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitWriteFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitInterrupted = 130;
+
+volatile sig_atomic_t interrupted = 0;
+
+void OnInterrupt(int) {
+  interrupted = 1;
+  StopRequested = true;
+  // A second Ctrl-C ends the program at once.
+  signal(SIGINT, SIG_DFL);
+}
+
+const char kUsage[] =
+    "Usage: vorntools-scan [--depth N] [--min-size K] [--sector-size BYTES] [--sort]\n"
+    "                      [--output FILE] FOLDER...\n";
+
+void PrintHelp() {
+  std::cout << kUsage
+            << "\n"
+               "Scans the folders in the order given and writes a report of the disk space\n"
+               "each folder occupies: a line per folder, a TAB per level, CR LF line ends.\n"
+               "\n"
+               "  --depth N             give lines only to folders down to level N below a\n"
+               "                        starting folder (0: no limit)\n"
+               "  --min-size K          leave out folders smaller than K kilobytes\n"
+               "  --sector-size BYTES   count every file in whole units of BYTES\n"
+               "  --sort                sort each folder's sub-folders by size, then name\n"
+               "  --output FILE         write the report to FILE instead of standard output\n"
+               "  --help                show this help\n"
+               "  --version             show the version\n"
+               "\n"
+               "A '*' after the size marks a folder in or below which something could not be\n"
+               "measured. Numbers are decimal, or hexadecimal after '$'.\n"
+               "Exit status: 0 done, 1 the report could not be written, 2 wrong usage,\n"
+               "130 interrupted (the partial report is written).\n";
+}
+
+int UsageError(const std::string& message) {
+  std::cerr << "vorntools-scan: " << message << "\n" << kUsage;
+  return kExitUsage;
+}
+
+// Progress on a terminal: counts and the current folder, at most ten times a
+// second, on one line that is cleared at the end.
+class TerminalProgress : public TMessagePump, public TStatusLine {
+ public:
+  explicit TerminalProgress(bool enabled) : enabled_(enabled) {}
+  TUsageDirectory* walker = nullptr;
+
+  void ShowText(const std::string& text) override {
+    if (enabled_) text_ = text;
+  }
+
+  void ProcessMessages() override {
+    if (!enabled_ || !walker) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last_ < std::chrono::milliseconds(100)) return;
+    last_ = now;
+    std::string line = std::to_string(walker->FoldersSeen()) + " folders, " +
+                       std::to_string(walker->FilesSeen()) + " files  " + text_;
+    const std::size_t width = Columns();
+    if (line.size() >= width) line = line.substr(0, width - 1);
+    std::fprintf(stderr, "\r\033[K%s", line.c_str());
+    std::fflush(stderr);
+    shown_ = true;
+  }
+
+  void Clear() {
+    if (shown_) std::fputs("\r\033[K", stderr);
+    std::fflush(stderr);
+  }
+
+ private:
+  static std::size_t Columns() {
+    winsize size{};
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 10) return size.ws_col;
+    return 80;
+  }
+  bool enabled_;
+  bool shown_ = false;
+  std::string text_;
+  std::chrono::steady_clock::time_point last_{};
+};
+
+bool WriteToStdout(const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(STDOUT_FILENO, text.data() + done, text.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");  // the user's collation for --sort
+
+  UsageOptions options;
+  options.ClearReport = true;
+  bool sort = false;
+  std::string output;
+  bool haveOutput = false;
+
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "--") {
+      for (++i; i < argc; ++i) options.Folders.push_back(argv[i]);
+      break;
+    }
+    if (arg.size() < 2 || arg[0] != '-') {
+      options.Folders.push_back(arg);
+      continue;
+    }
+    if (arg == "--help" || arg == "-h") {
+      PrintHelp();
+      return kExitOk;
+    }
+    if (arg == "--version") {
+      std::cout << "vorntools-scan " << VORNTOOLS_VERSION << "\n";
+      return kExitOk;
+    }
+    if (arg == "--sort") {
+      sort = true;
+      continue;
+    }
+    std::string name = arg, value;
+    const auto eq = arg.find('=');
+    bool inlineValue = false;
+    if (arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+      name = arg.substr(0, eq);
+      value = arg.substr(eq + 1);
+      inlineValue = true;
+    }
+    if (name != "--depth" && name != "--min-size" && name != "--sector-size" &&
+        name != "--output") {
+      return UsageError("unknown option '" + arg + "'");
+    }
+    if (!inlineValue) {
+      if (i + 1 >= argc) return UsageError("option '" + name + "' needs a value");
+      value = argv[++i];
+    }
+    if (name == "--output") {
+      output = value;
+      haveOutput = true;
+      continue;
+    }
+    const auto number = TryStrToInt(value);
+    if (!number) {
+      std::cerr << FormatMessage("'%s' is not a valid integer value", value) << ".\n";
+      return kExitUsage;
+    }
+    if (name == "--depth") {
+      options.MaxDepth = *number;
+    } else if (name == "--min-size") {
+      options.MinSizeK = *number;
+    } else {
+      options.AllowForSectorSize = true;
+      options.SectorBytes = *number;
+    }
+  }
+  if (options.Folders.empty()) return UsageError("no folder given");
+  if (haveOutput && output.empty()) return UsageError("option '--output' needs a file name");
+
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+
+  TReportTree tree;
+  TerminalProgress progress(isatty(STDERR_FILENO) == 1);
+  try {
+    RunUsageScan(options, tree, &progress, &progress, &progress.walker);
+  } catch (const EVorntoolsError& error) {
+    progress.Clear();
+    std::cerr << "vorntools-scan: " << error.what() << ".\n";
+    // The report so far is still worth having.
+  }
+  progress.Clear();
+  if (sort) tree.SortByLabel();
+
+  if (haveOutput) {
+    try {
+      tree.Save(output);
+    } catch (const EVorntoolsError& error) {
+      std::cerr << error.what() << ".\n";
+      return kExitWriteFailed;
+    }
+  } else if (!WriteToStdout(tree.TextForm())) {
+    std::cerr << "Cannot write to standard output: " << std::strerror(errno) << ".\n";
+    return kExitWriteFailed;
+  }
+  return interrupted ? kExitInterrupted : kExitOk;
+}

@@ -85,8 +85,8 @@ FolderReader::FolderReader(const FolderHandle& folder, std::vector<char>& buffer
 
 bool FolderReader::Fill() {
   for (;;) {
-    const long n = ::syscall(SYS_getdents64, folder_.NativeHandle(), buffer_.data(),
-                             buffer_.size());
+    const long n =
+        ::syscall(SYS_getdents64, folder_.NativeHandle(), buffer_.data(), buffer_.size());
     if (n < 0) {
       if (errno == EINTR) continue;
       error_ = errno;
@@ -139,7 +139,9 @@ bool FolderReader::Next(FolderEntry& entry) {
   }
 }
 
-bool IsMissingFolderError(int error) { return error == ENOENT || error == ENOTDIR; }
+bool IsMissingFolderError(int error) {
+  return error == ENOENT || error == ENOTDIR;
+}
 
 bool NameMatches(const std::string& pattern, const char* name) {
   if (pattern == "*.*" || pattern == "*") return true;

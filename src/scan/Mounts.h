@@ -9,9 +9,9 @@
 struct MountInfo {
   std::string mountPoint;
   std::string fsType;
-  std::string source;      // device or network source
+  std::string source;        // device or network source
   std::uint64_t device = 0;  // the device number its files carry
-  bool pseudo = false;     // a kernel file system with no files of the user's
+  bool pseudo = false;       // a kernel file system with no files of the user's
 };
 
 std::vector<MountInfo> ReadMounts();

@@ -15,7 +15,8 @@ std::string Unescape(const std::string& text) {
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '\\' && i + 3 < text.size() && text[i + 1] >= '0' && text[i + 1] <= '3') {
-      out += static_cast<char>((text[i + 1] - '0') * 64 + (text[i + 2] - '0') * 8 + (text[i + 3] - '0'));
+      out += static_cast<char>((text[i + 1] - '0') * 64 + (text[i + 2] - '0') * 8 +
+                               (text[i + 3] - '0'));
       i += 3;
     } else {
       out += text[i];
@@ -28,10 +29,10 @@ std::string Unescape(const std::string& text) {
 
 bool IsPseudoFileSystem(const std::string& fsType) {
   static constexpr std::array<std::string_view, 22> kPseudo = {
-      "proc",     "sysfs",      "devtmpfs",  "devpts",      "cgroup",    "cgroup2",
-      "debugfs",  "tracefs",    "securityfs", "pstore",     "bpf",       "configfs",
-      "mqueue",   "hugetlbfs",  "fusectl",   "binfmt_misc", "autofs",    "efivarfs",
-      "rpc_pipefs", "nsfs",     "selinuxfs", "nfsd"};
+      "proc",       "sysfs",     "devtmpfs",   "devpts",      "cgroup", "cgroup2",
+      "debugfs",    "tracefs",   "securityfs", "pstore",      "bpf",    "configfs",
+      "mqueue",     "hugetlbfs", "fusectl",    "binfmt_misc", "autofs", "efivarfs",
+      "rpc_pipefs", "nsfs",      "selinuxfs",  "nfsd"};
   for (auto name : kPseudo) {
     if (fsType == name) return true;
   }

@@ -90,7 +90,8 @@ void TMyDirectory::DoProcedureToDirectory(const std::string& folder) {
       FolderHandle child = parent.handle.OpenChild(name.c_str(), openError);
       FolderId id;
       const bool identified = child.IsOpen() && child.Identify(id);
-      if (identified && parent.identified && IsPseudoMount(id, parent.id)) continue;  // never entered
+      if (identified && parent.identified && IsPseudoMount(id, parent.id))
+        continue;  // never entered
       // A folder replaced by something else since it was listed is left out.
       if (openError == ELOOP || openError == ENOTDIR) continue;
       if (application_) application_->ProcessMessages();
@@ -188,7 +189,8 @@ bool TMyDirectory::ReopenLevel(std::size_t index) {
       levels_[i].handle.Close();
       return false;
     }
+    // Keep open only the levels a later reopen would start from.
+    if (i - 1 + kMaxOpenLevels < levels_.size()) levels_[i - 1].handle.Close();
   }
-  for (std::size_t i = 0; i + kMaxOpenLevels < levels_.size(); ++i) levels_[i].handle.Close();
   return true;
 }

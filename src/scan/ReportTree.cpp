@@ -77,7 +77,8 @@ TTreeNode* TReportTree::AddChild(TTreeNode* parent, const std::string& label) {
   node->parent_ = parent;
   node->level_ = parent ? parent->level_ + 1 : 0;
   Siblings& siblings = SiblingsOf(parent);
-  const std::size_t row = sorted_ ? SortedPosition(siblings, label, 0, siblings.size()) : siblings.size();
+  const std::size_t row =
+      sorted_ ? SortedPosition(siblings, label, 0, siblings.size()) : siblings.size();
   TTreeNode* raw = node.get();
   if (observer_) observer_->NodesAboutToBeInserted(parent, row);
   siblings.insert(siblings.begin() + static_cast<std::ptrdiff_t>(row), std::move(node));

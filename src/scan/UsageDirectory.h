@@ -38,9 +38,9 @@ class TUsageDirectory : public TMyDirectory {
   TUsageDirectory() = default;
   ~TUsageDirectory() override;
 
-  void SetState(TMessagePump* application, bool recurse, TReportTree* tree,
-                TStatusLine* statusLine, std::int32_t maxDepth, std::int32_t minSizeK,
-                bool allowForSectorSize, std::int32_t sectorBytes);
+  void SetState(TMessagePump* application, bool recurse, TReportTree* tree, TStatusLine* statusLine,
+                std::int32_t maxDepth, std::int32_t minSizeK, bool allowForSectorSize,
+                std::int32_t sectorBytes);
 
   // The length counted for one file, or -1 when it cannot be measured.
   std::int64_t MeasureFile(const std::string& fileName, const FileContext& where = {}) const;

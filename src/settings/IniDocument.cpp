@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 
 namespace {
 
@@ -228,7 +229,8 @@ TValueKind DecodeValue(const std::string& raw, std::string& text) {
 TIniDocument TIniDocument::Parse(const std::string& text) {
   TIniDocument doc;
   doc.sections_.push_back(TIniSection{});
-  TIniSection* current = &doc.sections_.front();
+  std::map<TKeyPath, std::size_t> index{{TKeyPath{}, 0}};
+  std::size_t current = 0;
   std::size_t start = 0;
   while (start < text.size()) {
     std::size_t end = text.find('\n', start);
@@ -243,14 +245,9 @@ TIniDocument TIniDocument::Parse(const std::string& text) {
       for (const std::string& part : SplitKeyPath(trimmed.substr(1, trimmed.size() - 2)))
         path.push_back(DecodeKeyName(part));
       // A section that appears twice is one key.
-      auto it = std::find_if(doc.sections_.begin(), doc.sections_.end(),
-                             [&](const TIniSection& s) { return s.path == path; });
-      if (it == doc.sections_.end()) {
-        doc.sections_.push_back(TIniSection{path, {}});
-        current = &doc.sections_.back();
-      } else {
-        current = &*it;
-      }
+      const auto [it, added] = index.try_emplace(path, doc.sections_.size());
+      if (added) doc.sections_.push_back(TIniSection{path, {}});
+      current = it->second;
       continue;
     }
     TIniLine entry;
@@ -260,7 +257,7 @@ TIniDocument TIniDocument::Parse(const std::string& text) {
     } else {
       entry.raw = trimmed;  // a comment, or a line we do not understand: kept as it is
     }
-    current->lines.push_back(std::move(entry));
+    doc.sections_[current].lines.push_back(std::move(entry));
   }
   return doc;
 }

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFont>
 #include <QFontInfo>
@@ -64,7 +65,7 @@ TKeyPath Join(const TKeyPath& root, const QString& section) {
 // What the file holds now; a missing or unreadable file is an empty store.
 TIniDocument Snapshot(const TStoreLocation& where) {
   std::string content;
-  if (!ReadWholeFile(where.file.toStdString(), content)) content.clear();
+  if (!ReadWholeFile(QFile::encodeName(where.file).toStdString(), content)) content.clear();
   return TIniDocument::Parse(content);
 }
 
@@ -145,6 +146,16 @@ class TStoreLock {
   int fd_ = -1;
 };
 
+// Every writer makes its temporary file while it holds the lock, so one found
+// by the holder of the lock was left by a writer that was killed.
+void RemoveStaleTemporaries(const TStoreLocation& where) {
+  const QFileInfo store(where.file);
+  QDir folder(store.path());
+  for (const QString& name :
+       folder.entryList(QStringList{store.fileName() + ".??????"}, QDir::Files | QDir::Hidden))
+    if (!name.endsWith(".lock")) folder.remove(name);
+}
+
 enum class TChangeResult { Unchanged, Written, KeyFailed, ValueFailed };
 
 // Reads the store under the lock, lets `change` edit it and writes it back
@@ -155,7 +166,8 @@ TChangeResult ModifyStore(const TStoreLocation& where, Change change) {
   TStoreLock lock(where.file);
   std::string before;
   bool readable = lock.Held();
-  if (readable && !ReadWholeFile(where.file.toStdString(), before)) {
+  if (readable) RemoveStaleTemporaries(where);
+  if (readable && !ReadWholeFile(QFile::encodeName(where.file).toStdString(), before)) {
     // Only a file that is not there may be started afresh: replacing one we
     // could not read would lose what it holds.
     readable = errno == ENOENT;
@@ -166,7 +178,7 @@ TChangeResult ModifyStore(const TStoreLocation& where, Change change) {
   const bool created = change(doc);
   const std::string after = doc.Serialise();
   if (existed && after == before && readable) return TChangeResult::Unchanged;
-  if (readable && WriteFileReplacing(where.file.toStdString(), after))
+  if (readable && WriteFileReplacing(QFile::encodeName(where.file).toStdString(), after))
     return TChangeResult::Written;
   return created ? TChangeResult::KeyFailed : TChangeResult::ValueFailed;
 }
@@ -360,7 +372,7 @@ void TMyIniFile::EnsureFolder(const QString& section) {
 void TMyIniFile::ReadTreeView(const QString& section, const QString& name,
                               TReportTree& tree) const {
   EnsureFolder(section);
-  const std::string file = ControlFileName(section, name).toStdString();
+  const std::string file = QFile::encodeName(ControlFileName(section, name)).toStdString();
   // A missing file leaves the tree alone; a damaged one keeps what was read
   // before the damage. Nothing is shown either way.
   try {
@@ -372,19 +384,19 @@ void TMyIniFile::ReadTreeView(const QString& section, const QString& name,
 void TMyIniFile::WriteTreeView(const QString& section, const QString& name,
                                const TReportTree& tree) {
   EnsureFolder(section);
-  tree.Save(ControlFileName(section, name).toStdString());
+  tree.Save(QFile::encodeName(ControlFileName(section, name)).toStdString());
 }
 
 void TMyIniFile::ReadRichEdit(const QString& section, const QString& name, QTextEdit* edit) const {
   EnsureFolder(section);
   std::string content;
-  if (ReadWholeFile(ControlFileName(section, name).toStdString(), content))
+  if (ReadWholeFile(QFile::encodeName(ControlFileName(section, name)).toStdString(), content))
     edit->setPlainText(Text(content));
 }
 
 void TMyIniFile::WriteRichEdit(const QString& section, const QString& name, const QTextEdit* edit) {
   EnsureFolder(section);
   const QString file = ControlFileName(section, name);
-  if (!WriteFileReplacing(file.toStdString(), Bytes(edit->toPlainText())))
+  if (!WriteFileReplacing(QFile::encodeName(file).toStdString(), Bytes(edit->toPlainText())))
     throw EVorntoolsError(FormatMessage("Cannot create file %s", file.toStdString()));
 }

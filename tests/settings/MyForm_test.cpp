@@ -1,3 +1,5 @@
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
@@ -23,9 +25,11 @@ class TTestForm : public TMyForm {
   }
   void WriteSettings() override {
     TMyForm::WriteSettings();
+    ++writeSettingsCalls;
     IniFile->WriteText(Section, "Edit-1", value);
   }
   int widthWhenRead = -1;
+  int writeSettingsCalls = 0;
   QString value = "design";
 };
 
@@ -176,6 +180,24 @@ TEST_F(FormTest, ASwitchedWindowSavesIntoItsConfigurationOnly) {
   QStringList names;
   TMyIniFile(kConfigurationsRoot).ReadSectionNames(names);
   EXPECT_EQ(names, (QStringList{"Work", "New"}));
+}
+
+TEST_F(FormTest, AStoreErrorEndsSaveFormAtTheFailingValue) {
+  // A plain file where the store's folder should be: no key can be made,
+  // which opening the store passes over in silence.
+  QDir().mkpath(home_.path() + "/config");
+  QFile blocker(home_.path() + "/config/Zelvik Software");
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  TTestForm form;
+  form.value = "not written";
+  try {
+    form.SaveForm();
+    FAIL() << "no error";
+  } catch (const ERegistryException& e) {
+    EXPECT_EQ(std::string(e.what()), "Failed to create key Usage\\Wizard");
+  }
+  EXPECT_EQ(form.writeSettingsCalls, 0);
 }
 
 TEST_F(FormTest, ReloadingAPolicyOfFourCentresAgainOnTheNextShow) {

@@ -260,6 +260,19 @@ TEST_F(StoreTest, SectionNamesAreTheDirectSubKeysInFileOrder) {
   EXPECT_EQ(work.ReadNumber("Usage\\Report", "Left", -1), 1);
 }
 
+TEST_F(StoreTest, ConfigurationNamesOfAnyTextRoundTrip) {
+  const QStringList odd{"a]b", "50%", " padded ", "[x]", "semi;colon=1", "new\nline"};
+  for (const QString& name : odd) TMyIniFile(ConfigurationRoot(name)).WriteNumber("Usage", "V", 1);
+  // A name with "\" is a key path: only its first level is a configuration.
+  TMyIniFile(ConfigurationRoot("Two\\Levels"));
+  QStringList names;
+  TMyIniFile(kConfigurationsRoot).ReadSectionNames(names);
+  EXPECT_EQ(names, odd + QStringList{"Two"});
+  for (const QString& name : odd)
+    EXPECT_EQ(TMyIniFile(ConfigurationRoot(name)).ReadNumber("Usage", "V", 0), 1)
+        << name.toStdString();
+}
+
 TEST_F(StoreTest, TheFileReadsAsAPersonWouldExpect) {
   TMyIniFile store(kDefaultSettingsRoot);
   store.WriteNumber("Usage\\Report", "Left", 120);
@@ -455,6 +468,41 @@ TEST_F(StoreTest, ConcurrentWritersLoseNothing) {
   for (int w = 0; w < kWriters; ++w)
     for (int v = 0; v < kValues; ++v)
       EXPECT_EQ(store.ReadNumber(QString("Writer%1").arg(w), QString("V%1").arg(v), -1), v);
+}
+
+TEST_F(StoreTest, AWriterKilledAtAnyMomentLeavesAWholeFile) {
+  TMyIniFile(kDefaultSettingsRoot).WriteText("Z", "End", "1");
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    try {
+      TMyIniFile store(kDefaultSettingsRoot);
+      for (int i = 0;; ++i) {
+        store.WriteText("Usage", "Value", QString(20000, QChar('a' + i % 26)));
+        if (i == 3) (void)!::write(ready[1], "x", 1);
+      }
+    } catch (...) {
+    }
+    ::_exit(1);
+  }
+  ::close(ready[1]);  // a writer that fails early ends the read
+  char signal = 0;
+  const ssize_t got = ::read(ready[0], &signal, 1);
+  ::kill(pid, SIGKILL);
+  ::waitpid(pid, nullptr, 0);
+  ::close(ready[0]);
+  ASSERT_EQ(got, 1);
+  TMyIniFile store(kDefaultSettingsRoot);
+  EXPECT_EQ(store.ReadText("Z", "End", ""), "1");
+  const QString value = store.ReadText("Usage", "Value", "");
+  ASSERT_EQ(value.size(), 20000);
+  EXPECT_EQ(value, QString(20000, value[0]));
+  // The next write clears away a temporary file the killed writer left.
+  store.WriteText("Z", "End", "2");
+  EXPECT_EQ(QDir(QFileInfo(ConfigFile()).path()).entryList(QDir::Files),
+            (QStringList{"Vorntools.conf", "Vorntools.conf.lock"}));
 }
 
 TEST(MakeSettingsRoot, TheArgumentsFileNamePartNamesTheConfiguration) {

@@ -1,0 +1,260 @@
+#include <clocale>
+#include <fstream>
+#include <sstream>
+
+#include "TempTree.h"
+#include "scan/Errors.h"
+#include "scan/LabelCollation.h"
+#include "scan/ReportTree.h"
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void WriteFile(const std::string& path, const std::string& data) {
+  std::ofstream(path, std::ios::binary) << data;
+}
+
+std::string ErrorOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const EVorntoolsError& e) {
+    return e.what();
+  }
+  return "";
+}
+
+// Follows the tree through its notifications only, the way a view does, and
+// checks at every step that what it was told matches the tree.
+class MirrorObserver : public TTreeObserver {
+ public:
+  explicit MirrorObserver(TReportTree& tree) : tree_(tree) { tree.SetObserver(this); }
+  int resets = 0, inserted = 0, removed = 0, moved = 0, labels = 0, reorders = 0;
+  std::size_t known = 0;  // node count as the notifications tell it
+
+  void NodesAboutToBeInserted(TTreeNode* parent, std::size_t row) override {
+    EXPECT_LE(row, parent ? parent->ChildCount() : tree_.TopLevelCount());
+    pendingInsert_ = parent;
+  }
+  void NodesInserted() override {
+    ++inserted;
+    ++known;
+    CheckRows(pendingInsert_);
+  }
+  void NodesAboutToBeRemoved(TTreeNode* parent, std::size_t row) override {
+    TTreeNode* node = parent ? parent->Child(row) : tree_.TopLevel(row);
+    known -= Subtree(node);
+    pendingRemove_ = parent;
+  }
+  void NodesRemoved() override {
+    ++removed;
+    CheckRows(pendingRemove_);
+  }
+  void NodeAboutToMove(TTreeNode* parent, std::size_t from, std::size_t before) override {
+    EXPECT_NE(before, from);
+    EXPECT_NE(before, from + 1);
+    pendingMove_ = parent;
+  }
+  void NodeMoved() override {
+    ++moved;
+    CheckRows(pendingMove_);
+  }
+  void LabelChanged(TTreeNode*) override { ++labels; }
+  void ExpandedChanged(TTreeNode*) override {}
+  void AboutToReorder() override {}
+  void Reordered() override { ++reorders; }
+  void AboutToReset() override {}
+  void Reset() override {
+    ++resets;
+    known = tree_.Count();
+  }
+
+ private:
+  static std::size_t Subtree(const TTreeNode* node) {
+    std::size_t n = 1;
+    for (std::size_t i = 0; i < node->ChildCount(); ++i) n += Subtree(node->Child(i));
+    return n;
+  }
+  void CheckRows(TTreeNode* parent) {
+    const std::size_t n = parent ? parent->ChildCount() : tree_.TopLevelCount();
+    for (std::size_t i = 0; i < n; ++i) {
+      EXPECT_EQ((parent ? parent->Child(i) : tree_.TopLevel(i))->Row(), i);
+    }
+    EXPECT_EQ(known, tree_.Count());
+  }
+  TReportTree& tree_;
+  TTreeNode* pendingInsert_ = nullptr;
+  TTreeNode* pendingRemove_ = nullptr;
+  TTreeNode* pendingMove_ = nullptr;
+};
+
+}  // namespace
+
+TEST(ReportTree, TextFormRoundTripAndIndexing) {
+  TempTree t;
+  TReportTree tree;
+  TTreeNode* root = tree.AddChild(nullptr, "D:\\");
+  tree.AddChild(root, "A");
+  TTreeNode* b = tree.AddChild(root, "B");
+  tree.AddChild(b, "B1");
+  tree.AddChild(nullptr, "\xff\xfe not UTF-8 \xc3");
+  const std::string expected = "D:\\\r\n\tA\r\n\tB\r\n\t\tB1\r\n\xff\xfe not UTF-8 \xc3\r\n";
+  tree.Save(t.Path("r.txt"));
+  EXPECT_EQ(ReadFile(t.Path("r.txt")), expected);
+
+  TReportTree back;
+  back.Load(t.Path("r.txt"));
+  EXPECT_EQ(back.TextForm(), expected);
+  EXPECT_EQ(back.Count(), 5u);
+  EXPECT_EQ(back.NodeAt(3)->Label(), "B1");
+  EXPECT_EQ(back.NodeAt(3)->Level(), 2);
+  EXPECT_EQ(back.NodeAt(3)->Parent()->Label(), "B");
+  EXPECT_EQ(back.NodeAt(4)->Level(), 0);
+  EXPECT_EQ(ErrorOf([&] { back.NodeAt(5); }), "Invalid index");
+  EXPECT_EQ(ErrorOf([&] { back.NodeAt(-1); }), "Invalid index");
+
+  TReportTree empty;
+  empty.Save(t.Path("empty.txt"));
+  EXPECT_EQ(ReadFile(t.Path("empty.txt")), "");
+  back.Load(t.Path("empty.txt"));
+  EXPECT_EQ(back.Count(), 0u);
+}
+
+TEST(ReportTree, LoadFollowsTheLineRules) {
+  using namespace std::string_literals;
+  TReportTree tree;
+  const struct {
+    std::string text;
+    const char* expected;  // the text form after loading, or the error
+  } cases[] = {
+      {"a\nb\n\tc\n", "a\r\nb\r\n\tc\r\n"},       // LF only
+      {"a\rb\r\tc", "a\r\nb\r\n\tc\r\n"},         // CR only, no final break
+      {"a\r\n\r\n b \r\n", "a\r\n\r\n\tb \r\n"},  // empty line; blanks are levels
+      {"\ta\n\tb\n", "a\r\n\tb\r\n"},             // first line one level in is top-level
+      {"a\n\x1a\n", "a\r\n"},                     // Ctrl-Z line skipped
+      {"a\n\tb\n\t\tc\n\td\nx", "a\r\n\tb\r\n\t\tc\r\n\td\r\nx\r\n"},
+      {"a\n\tb\0\tc\n"s, "a\r\n\tb\r\n"},  // NUL ends the text
+  };
+  for (const auto& c : cases) {
+    tree.LoadText(c.text);
+    EXPECT_EQ(tree.TextForm(), c.expected) << c.text;
+  }
+}
+
+TEST(ReportTree, LoadFailuresKeepWhatWasRead) {
+  TempTree t;
+  TReportTree tree;
+  tree.AddChild(nullptr, "keep");
+  EXPECT_EQ(ErrorOf([&] { tree.Load(t.Path("missing.txt")); }),
+            "Cannot open file " + t.Path("missing.txt"));
+  EXPECT_EQ(tree.TextForm(), "keep\r\n");
+  EXPECT_EQ(ErrorOf([&] { tree.Load(t.Root()); }), "Cannot open file " + t.Root());
+
+  EXPECT_EQ(ErrorOf([&] { tree.LoadText("\t\tdeep\n"); }), "Invalid item level assignment");
+  EXPECT_EQ(tree.Count(), 0u);
+  EXPECT_EQ(ErrorOf([&] { tree.LoadText("a\n\tb\n\t\t\td\ne\n"); }),
+            "Invalid item level assignment");
+  EXPECT_EQ(tree.TextForm(), "a\r\n\tb\r\n");
+
+  // Any bytes at all: no crash, and every line becomes a node or an error.
+  std::string noise;
+  for (int i = 0; i < 20000; ++i) noise += static_cast<char>((i * 7919) % 256);
+  ErrorOf([&] { tree.LoadText(noise); });
+  EXPECT_LE(tree.Count(), noise.size());
+}
+
+TEST(ReportTree, FailedSaveKeepsThePreviousFile) {
+  TempTree t;
+  TReportTree tree;
+  tree.AddChild(nullptr, "new");
+  WriteFile(t.Path("report.txt"), "old\r\n");
+  t.Folder("dir");
+  EXPECT_EQ(ErrorOf([&] { tree.Save(t.Path("dir")); }), "Cannot create file " + t.Path("dir"));
+  EXPECT_EQ(ErrorOf([&] { tree.Save(t.Path("no/such/folder/r.txt")); }),
+            "Cannot create file " + t.Path("no/such/folder/r.txt"));
+  // In a folder that cannot be written to, the old file stays whole.
+  ::chmod(t.Root().c_str(), 0555);
+  const auto out =
+      RunUnprivileged([&] { return ErrorOf([&] { tree.Save(t.Path("report.txt")); }); });
+  ::chmod(t.Root().c_str(), 0755);
+  if (out) {
+    EXPECT_EQ(*out, "Cannot create file " + t.Path("report.txt"));
+    EXPECT_EQ(ReadFile(t.Path("report.txt")), "old\r\n");
+  }
+  tree.Save(t.Path("report.txt"));
+  EXPECT_EQ(ReadFile(t.Path("report.txt")), "new\r\n");
+  EXPECT_FALSE(std::filesystem::exists(t.Path("report.txt.tmp")));
+  std::size_t files = 0;
+  for (auto& e : std::filesystem::directory_iterator(t.Root())) files += e.is_regular_file();
+  EXPECT_EQ(files, 1u) << "no temporary file left behind";
+}
+
+TEST(ReportTree, SortOrdersBySizeThenMarkThenNameUnderEveryLocale) {
+  for (const char* locale : {"C", "C.UTF-8", "en_US.UTF-8", "de_DE.UTF-8"}) {
+    if (!std::setlocale(LC_COLLATE, locale)) continue;
+    TReportTree tree;
+    TTreeNode* r = tree.AddChild(nullptr, "r");
+    for (const char* label : {"10000000K  huge", "....121K *b", "9999999K  big", "......5K  x",
+                              "....121K  c", ".....10K  y", "....121K  a", "bare"}) {
+      tree.AddChild(r, label);
+    }
+    tree.SortByLabel();
+    std::string order;
+    for (std::size_t i = 0; i < r->ChildCount(); ++i) order += r->Child(i)->Label() + "|";
+    EXPECT_EQ(order,
+              "......5K  x|.....10K  y|....121K  a|....121K  c|....121K *b|9999999K  big|"
+              "10000000K  huge|bare|")
+        << locale;
+  }
+  std::setlocale(LC_COLLATE, "C");
+  EXPECT_LT(CompareLabels("......0K  a", "......0K *a"), 0);
+  EXPECT_LT(CompareLabels("Zeta", "alpha"), 0);  // C order: capitals first
+  EXPECT_NE(CompareLabels("a", "A"), 0);
+}
+
+TEST(ReportTree, SortedModeKeepsSiblingsInOrderAndNotifiesConsistently) {
+  TReportTree tree;
+  MirrorObserver mirror(tree);
+  TTreeNode* r = tree.AddChild(nullptr, "r");
+  TTreeNode* c = tree.AddChild(r, "c");
+  tree.AddChild(r, "a");
+  tree.SortByLabel();
+  tree.SortByLabel();  // the second press changes nothing
+  EXPECT_EQ(mirror.reorders, 1);
+  EXPECT_EQ(tree.TextForm(), "r\r\n\ta\r\n\tc\r\n");
+  tree.AddChild(r, "b");
+  EXPECT_EQ(tree.TextForm(), "r\r\n\ta\r\n\tb\r\n\tc\r\n");
+  tree.SetLabel(c, "0");   // moves to the front
+  tree.SetLabel(c, "z");   // and to the back
+  tree.SetLabel(c, "zz");  // stays
+  EXPECT_EQ(tree.TextForm(), "r\r\n\ta\r\n\tb\r\n\tzz\r\n");
+  EXPECT_EQ(mirror.moved, 2);
+  tree.Delete(r->Child(1));
+  EXPECT_EQ(tree.TextForm(), "r\r\n\ta\r\n\tzz\r\n");
+  tree.Clear();
+  EXPECT_TRUE(tree.Sorted()) << "emptying the tree keeps the sort mode";
+  tree.LoadText("x\n\tb\n\ta\n");
+  EXPECT_EQ(tree.TextForm(), "x\r\n\ta\r\n\tb\r\n");
+  EXPECT_EQ(mirror.known, tree.Count());
+}
+
+TEST(ReportTree, ExpandSelectAndDeleteSelected) {
+  TReportTree tree;
+  TTreeNode* r = tree.AddChild(nullptr, "r");
+  TTreeNode* a = tree.AddChild(r, "a");
+  tree.AddChild(a, "a1");
+  tree.Expand(r);
+  EXPECT_TRUE(r->Expanded());
+  EXPECT_FALSE(a->Expanded()) << "one level only";
+  tree.Collapse(r);
+  EXPECT_FALSE(r->Expanded());
+  tree.SetSelected(a);
+  tree.Delete(r);
+  EXPECT_EQ(tree.Selected(), nullptr);
+  EXPECT_EQ(tree.Count(), 0u);
+}
