@@ -67,7 +67,8 @@ int UsageError(const std::string& message) {
 // second, on one line that is cleared at the end.
 class TerminalProgress : public TMessagePump, public TStatusLine {
  public:
-  explicit TerminalProgress(bool enabled) : enabled_(enabled) {}
+  explicit TerminalProgress(bool enabled)
+      : enabled_(enabled), last_(std::chrono::steady_clock::now()) {}
   TUsageDirectory* walker = nullptr;
 
   void ShowText(const std::string& text) override {
@@ -79,10 +80,16 @@ class TerminalProgress : public TMessagePump, public TStatusLine {
     const auto now = std::chrono::steady_clock::now();
     if (now - last_ < std::chrono::milliseconds(100)) return;
     last_ = now;
-    std::string line = std::to_string(walker->FoldersSeen()) + " folders, " +
-                       std::to_string(walker->FilesSeen()) + " files  " + text_;
-    const std::size_t width = Columns();
-    if (line.size() >= width) line = line.substr(0, width - 1);
+    const std::string counts = std::to_string(walker->FoldersSeen()) + " folders, " +
+                               std::to_string(walker->FilesSeen()) + " files  ";
+    // Keep the end of a long path: the folder's own name is what tells most.
+    const std::size_t width = Columns() - 1;
+    std::string line = counts + text_;
+    if (line.size() > width && counts.size() + 3 < width) {
+      line = counts + "..." + text_.substr(text_.size() - (width - counts.size() - 3));
+    } else if (line.size() > width) {
+      line.resize(width);
+    }
     std::fprintf(stderr, "\r\033[K%s", line.c_str());
     std::fflush(stderr);
     shown_ = true;
@@ -102,7 +109,7 @@ class TerminalProgress : public TMessagePump, public TStatusLine {
   bool enabled_;
   bool shown_ = false;
   std::string text_;
-  std::chrono::steady_clock::time_point last_{};
+  std::chrono::steady_clock::time_point last_;
 };
 
 bool WriteToStdout(const std::string& text) {

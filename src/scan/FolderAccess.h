@@ -56,8 +56,9 @@ class FolderHandle {
 // Reads the entries of an open folder from its start ("." and ".." left out).
 class FolderReader {
  public:
-  // `buffer` is scratch space the caller keeps between folders.
-  FolderReader(const FolderHandle& folder, std::vector<char>& buffer);
+  // `buffer` is scratch space the caller keeps between folders. A folder
+  // just opened is at its start; `rewind` is for reading it again.
+  FolderReader(const FolderHandle& folder, std::vector<char>& buffer, bool rewind);
   // False at the end of the listing or on a read error (see Error()).
   bool Next(FolderEntry& entry);
   int Error() const { return error_; }

@@ -74,10 +74,10 @@ std::int64_t FolderHandle::FileLength(const char* name) const {
   return static_cast<std::int64_t>(st.st_size);
 }
 
-FolderReader::FolderReader(const FolderHandle& folder, std::vector<char>& buffer)
+FolderReader::FolderReader(const FolderHandle& folder, std::vector<char>& buffer, bool rewind)
     : folder_(folder), buffer_(buffer) {
   if (buffer_.size() < 64 * 1024) buffer_.resize(256 * 1024);
-  if (::lseek(folder_.NativeHandle(), 0, SEEK_SET) < 0) {
+  if (rewind && ::lseek(folder_.NativeHandle(), 0, SEEK_SET) < 0) {
     error_ = errno;
     done_ = true;
   }

@@ -43,12 +43,21 @@ void TMyDirectory::LoadMounts() {
   if (mountsLoaded_) return;
   mountsLoaded_ = true;
   for (const MountInfo& mount : ReadMounts()) {
-    if (mount.pseudo) pseudoDevices_.insert(mount.device);
+    if (!mount.pseudo) continue;
+    pseudoDevices_.insert(mount.device);
+    const auto slash = mount.mountPoint.find_last_of('/');
+    pseudoNames_.insert(slash == std::string::npos ? mount.mountPoint
+                                                   : mount.mountPoint.substr(slash + 1));
   }
 }
 
-bool TMyDirectory::IsPseudoMount(const FolderId& child, const FolderId& parent) const {
-  return child.device != parent.device && pseudoDevices_.count(child.device) != 0;
+bool TMyDirectory::IsPseudoMount(const FolderHandle& child, const std::string& name,
+                                 Level& parent) {
+  if (!child.IsOpen() || pseudoNames_.count(name) == 0) return false;
+  if (!parent.identified) parent.identified = parent.handle.Identify(parent.id);
+  FolderId id;
+  return parent.identified && child.Identify(id) && id.device != parent.id.device &&
+         pseudoDevices_.count(id.device) != 0;
 }
 
 std::size_t TMyDirectory::ChildPrefixLength(std::size_t pathLength) const {
@@ -63,9 +72,7 @@ void TMyDirectory::DoProcedureToDirectory(const std::string& folder) {
   int error = 0;
   FolderHandle handle = FolderHandle::OpenPath(folder, error);
   const std::size_t base = levels_.size();  // a hook may start a nested walk
-  FolderId id;
-  const bool identified = handle.IsOpen() && handle.Identify(id);
-  EnterFolder(std::move(handle), error, identified ? &id : nullptr);
+  EnterFolder(std::move(handle), error);
   if (!Recurse) {
     levels_.pop_back();
     return;
@@ -88,17 +95,14 @@ void TMyDirectory::DoProcedureToDirectory(const std::string& folder) {
       const std::string& name = parent.subFolders[nameIndex];
       int openError = 0;
       FolderHandle child = parent.handle.OpenChild(name.c_str(), openError);
-      FolderId id;
-      const bool identified = child.IsOpen() && child.Identify(id);
-      if (identified && parent.identified && IsPseudoMount(id, parent.id))
-        continue;  // never entered
+      if (IsPseudoMount(child, name, parent)) continue;  // never entered
       // A folder replaced by something else since it was listed is left out.
       if (openError == ELOOP || openError == ENOTDIR) continue;
       if (application_) application_->ProcessMessages();
       path_.resize(parent.pathLength);
       path_.resize(ChildPrefixLength(parent.pathLength), '/');
       path_ += name;
-      EnterFolder(std::move(child), openError, identified ? &id : nullptr);
+      EnterFolder(std::move(child), openError);
     } else {
       path_.resize(level.pathLength);
       PostProcessDirectoryProcedure(path_);
@@ -107,15 +111,11 @@ void TMyDirectory::DoProcedureToDirectory(const std::string& folder) {
   }
 }
 
-void TMyDirectory::EnterFolder(FolderHandle handle, int openError, const FolderId* id) {
+void TMyDirectory::EnterFolder(FolderHandle handle, int openError) {
   levels_.emplace_back();
   Level& level = levels_.back();
   level.pathLength = path_.size();
   level.handle = std::move(handle);
-  if (id) {
-    level.id = *id;
-    level.identified = true;
-  }
   LimitOpenHandles();
 
   PreProcessDirectoryProcedure(path_);
@@ -139,7 +139,7 @@ void TMyDirectory::ReadFolder(Level& level) {
     const std::string* mask = Masks.empty() ? nullptr : &Masks[pass];
     const bool matchAll = mask && (*mask == "*.*" || *mask == "*");
     const bool collectNow = collect && pass == 0;
-    FolderReader reader(level.handle, buffer_);
+    FolderReader reader(level.handle, buffer_, pass > 0);
     FolderEntry entry;
     while (reader.Next(entry)) {
       if (entry.name[0] == '.') continue;  // hidden
@@ -162,7 +162,12 @@ void TMyDirectory::ReadFolder(Level& level) {
 }
 
 void TMyDirectory::LimitOpenHandles() {
-  if (levels_.size() > kMaxOpenLevels) levels_[levels_.size() - 1 - kMaxOpenLevels].handle.Close();
+  if (levels_.size() <= kMaxOpenLevels) return;
+  Level& level = levels_[levels_.size() - 1 - kMaxOpenLevels];
+  if (!level.handle.IsOpen()) return;
+  // Its identity lets a reopen check that it is still the same folder.
+  if (!level.identified) level.identified = level.handle.Identify(level.id);
+  level.handle.Close();
 }
 
 // Opens a level again from its nearest open ancestor, name by name, and
@@ -189,7 +194,8 @@ bool TMyDirectory::ReopenLevel(std::size_t index) {
       levels_[i].handle.Close();
       return false;
     }
-    // Keep open only the levels a later reopen would start from.
+    // Keep open only the levels a later reopen would start from (all of
+    // them were identified when first closed).
     if (i - 1 + kMaxOpenLevels < levels_.size()) levels_[i - 1].handle.Close();
   }
   return true;

@@ -68,11 +68,11 @@ class TMyDirectory {
     std::size_t nextSubFolder = 0;
   };
 
-  void EnterFolder(FolderHandle handle, int openError, const FolderId* id);
+  void EnterFolder(FolderHandle handle, int openError);
   void ReadFolder(Level& level);
   bool ReopenLevel(std::size_t index);
   void LimitOpenHandles();
-  bool IsPseudoMount(const FolderId& child, const FolderId& parent) const;
+  bool IsPseudoMount(const FolderHandle& child, const std::string& name, Level& parent);
   std::size_t ChildPrefixLength(std::size_t pathLength) const;
   void LoadMounts();
 
@@ -81,5 +81,9 @@ class TMyDirectory {
   std::vector<Level> levels_;
   std::vector<char> buffer_;
   std::unordered_set<std::uint64_t> pseudoDevices_;
+  // Last names of the pseudo file systems' mount points: only sub-folders
+  // with such a name need a look at their device, which saves a system call
+  // per folder.
+  std::unordered_set<std::string> pseudoNames_;
   bool mountsLoaded_ = false;
 };

@@ -15,7 +15,18 @@
 
 namespace {
 using Siblings = std::vector<std::unique_ptr<TTreeNode>>;
+
+// A label is one line of the text form: a line break in it (a file name may
+// hold one) would split the node in two and break the levels of every line
+// after it when the report is read back. Such characters show as "?".
+std::string OneLine(const std::string& label) {
+  if (label.find_first_of("\r\n") == std::string::npos) return label;
+  std::string out = label;
+  std::replace(out.begin(), out.end(), '\r', '?');
+  std::replace(out.begin(), out.end(), '\n', '?');
+  return out;
 }
+}  // namespace
 
 TReportTree::TReportTree() : capacity_(INT_MAX) {}
 
@@ -73,12 +84,12 @@ void TReportTree::Clear() {
 TTreeNode* TReportTree::AddChild(TTreeNode* parent, const std::string& label) {
   if (count_ >= capacity_) throw EVorntoolsError("Unable to insert an item");
   auto node = std::make_unique<TTreeNode>();
-  node->label_ = label;
+  node->label_ = OneLine(label);
   node->parent_ = parent;
   node->level_ = parent ? parent->level_ + 1 : 0;
   Siblings& siblings = SiblingsOf(parent);
   const std::size_t row =
-      sorted_ ? SortedPosition(siblings, label, 0, siblings.size()) : siblings.size();
+      sorted_ ? SortedPosition(siblings, node->label_, 0, siblings.size()) : siblings.size();
   TTreeNode* raw = node.get();
   if (observer_) observer_->NodesAboutToBeInserted(parent, row);
   siblings.insert(siblings.begin() + static_cast<std::ptrdiff_t>(row), std::move(node));
@@ -88,8 +99,9 @@ TTreeNode* TReportTree::AddChild(TTreeNode* parent, const std::string& label) {
   return raw;
 }
 
-void TReportTree::SetLabel(TTreeNode* node, const std::string& label) {
-  node->label_ = label;
+void TReportTree::SetLabel(TTreeNode* node, const std::string& text) {
+  node->label_ = OneLine(text);
+  const std::string& label = node->label_;
   if (observer_) observer_->LabelChanged(node);
   if (!sorted_) return;
   Siblings& siblings = SiblingsOf(node->parent_);

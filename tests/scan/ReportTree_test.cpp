@@ -6,6 +6,7 @@
 #include "scan/Errors.h"
 #include "scan/LabelCollation.h"
 #include "scan/ReportTree.h"
+#include "scan/UsageDirectory.h"
 
 namespace {
 
@@ -241,6 +242,23 @@ TEST(ReportTree, SortedModeKeepsSiblingsInOrderAndNotifiesConsistently) {
   tree.LoadText("x\n\tb\n\ta\n");
   EXPECT_EQ(tree.TextForm(), "x\r\n\ta\r\n\tb\r\n");
   EXPECT_EQ(mirror.known, tree.Count());
+}
+
+TEST(ReportTree, LineBreaksInNamesCannotBreakTheTextForm) {
+  TempTree t;
+  t.File("r/new\nline/f", 3000);
+  t.File("r/new\nline/z/f", 1);
+  TReportTree tree;
+  UsageOptions o;
+  o.Folders = {t.Path("r")};
+  RunUsageScan(o, tree, nullptr, nullptr);
+  tree.SetLabel(tree.NodeAt(2), "a\r\nb");
+  EXPECT_EQ(tree.TextForm(),
+            "......3K  " + t.Path("r") + "\r\n\t......3K  new?line\r\n\t\ta??b\r\n");
+  tree.Save(t.Path("out.txt"));
+  TReportTree back;
+  back.Load(t.Path("out.txt"));
+  EXPECT_EQ(back.TextForm(), tree.TextForm());
 }
 
 TEST(ReportTree, ExpandSelectAndDeleteSelected) {

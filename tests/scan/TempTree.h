@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include "Unprivileged.h"
+
 // A folder tree in a fresh temporary folder, removed at the end of the test.
 class TempTree {
  public:
@@ -29,8 +31,8 @@ class TempTree {
     // rm copes with trees deeper than PATH_MAX; permissions first, for the
     // tests that lock folders.
     const std::string quoted = "'" + root_ + "'";
-    const std::string command =
-        "chmod -R u+rwx " + quoted + " 2>/dev/null; rm -rf " + quoted + " 2>/dev/null";
+    const std::string command = "rm -rf " + quoted + " 2>/dev/null || { chmod -R u+rwx " + quoted +
+                                " 2>/dev/null; rm -rf " + quoted + "; }";
     if (std::system(command.c_str()) != 0) std::filesystem::remove_all(root_);
   }
   TempTree(const TempTree&) = delete;
@@ -55,40 +57,3 @@ class TempTree {
  private:
   std::string root_;
 };
-
-// Runs `body` where permission checks apply: as the unprivileged user
-// "nobody" in a forked child when we are root, directly otherwise. Gives the
-// text the body returns, or nothing when privileges could not be dropped.
-inline std::optional<std::string> RunUnprivileged(const std::function<std::string()>& body) {
-  if (::geteuid() != 0) return body();
-  int pipeFds[2];
-  if (::pipe(pipeFds) != 0) return std::nullopt;
-  const pid_t child = ::fork();
-  if (child < 0) return std::nullopt;
-  if (child == 0) {
-    ::close(pipeFds[0]);
-    if (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
-        ::setresuid(65534, 65534, 65534) != 0) {
-      ::_exit(3);
-    }
-    const std::string text = body();
-    std::size_t done = 0;
-    while (done < text.size()) {
-      const ssize_t n = ::write(pipeFds[1], text.data() + done, text.size() - done);
-      if (n <= 0) ::_exit(4);
-      done += static_cast<std::size_t>(n);
-    }
-    ::_exit(0);
-  }
-  ::close(pipeFds[1]);
-  std::string out;
-  char buffer[4096];
-  ssize_t n;
-  while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0)
-    out.append(buffer, static_cast<std::size_t>(n));
-  ::close(pipeFds[0]);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
-  return out;
-}

@@ -13,6 +13,7 @@
 #include <QTextEdit>
 
 #include "TempHome.h"
+#include "Unprivileged.h"
 #include "scan/ReportTree.h"
 #include "scan/SafeFile.h"
 #include "settings/MyIniFile.h"
@@ -360,27 +361,31 @@ TEST_F(StoreTest, GarbageFilesNeverCrashTheStore) {
 }
 
 TEST_F(StoreTest, AFailedWriteRaisesAndLeavesThePreviousFileWhole) {
-  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
-  TMyIniFile store(kDefaultSettingsRoot);
-  store.WriteText("Usage\\Dialog", "Edit-1", "before");
-  const std::string before = ReadConfig();
-  const QString folder = QFileInfo(ConfigFile()).path();
-  ASSERT_EQ(::chmod(folder.toLocal8Bit().constData(), 0555), 0);
-  const auto message = [&](auto write) {
-    try {
-      write();
-    } catch (const ERegistryException& e) {
-      return std::string(e.what());
-    }
-    return std::string("no error");
-  };
-  EXPECT_EQ(message([&] { store.WriteText("Usage\\Dialog", "Edit-1", "after"); }),
-            "Failed to set data for 'Edit-1'");
-  EXPECT_EQ(message([&] { store.WriteNumber("Usage\\Wizard", "Left", 3); }),
-            "Failed to create key Usage\\Wizard");
-  ::chmod(folder.toLocal8Bit().constData(), 0755);
-  EXPECT_EQ(ReadConfig(), before);
-  EXPECT_EQ(store.ReadText("Usage\\Dialog", "Edit-1", ""), "before");
+  const auto out = RunUnprivileged(
+      [&] {
+        TMyIniFile store(kDefaultSettingsRoot);
+        store.WriteText("Usage\\Dialog", "Edit-1", "before");
+        const std::string before = ReadConfig();
+        const QString folder = QFileInfo(ConfigFile()).path();
+        if (::chmod(folder.toLocal8Bit().constData(), 0555) != 0) return std::string("chmod");
+        const auto message = [&](auto write) {
+          try {
+            write();
+          } catch (const ERegistryException& e) {
+            return std::string(e.what());
+          }
+          return std::string("no error");
+        };
+        std::string result = message([&] { store.WriteText("Usage\\Dialog", "Edit-1", "after"); }) +
+                             "|" + message([&] { store.WriteNumber("Usage\\Wizard", "Left", 3); }) +
+                             "|";
+        ::chmod(folder.toLocal8Bit().constData(), 0755);
+        result += ReadConfig() == before ? "same|" : "changed|";
+        return result + store.ReadText("Usage\\Dialog", "Edit-1", "").toStdString();
+      },
+      {home_.path().toStdString()});
+  if (!out) GTEST_SKIP() << "SKIPPED LOUDLY: cannot run as an unprivileged user here";
+  EXPECT_EQ(*out, "Failed to set data for 'Edit-1'|Failed to create key Usage\\Wizard|same|before");
 }
 
 // A file size limit fails writes the way a full disk does, for root too.
@@ -430,13 +435,23 @@ TEST_F(StoreTest, AWriteThatRunsOutOfSpaceRaisesAndKeepsTheOldFile) {
 }
 
 TEST_F(StoreTest, AnUnreadableFileIsNotReplaced) {
-  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
-  TMyIniFile store(kDefaultSettingsRoot);
-  store.WriteText("Usage\\Dialog", "Edit-1", "kept");
-  ASSERT_EQ(::chmod(ConfigFile().toLocal8Bit().constData(), 0200), 0);
-  EXPECT_THROW(store.WriteText("Usage\\Dialog", "Edit-2", "x"), ERegistryException);
-  ::chmod(ConfigFile().toLocal8Bit().constData(), 0600);
-  EXPECT_EQ(store.ReadText("Usage\\Dialog", "Edit-1", ""), "kept");
+  const auto out = RunUnprivileged(
+      [&] {
+        TMyIniFile store(kDefaultSettingsRoot);
+        store.WriteText("Usage\\Dialog", "Edit-1", "kept");
+        if (::chmod(ConfigFile().toLocal8Bit().constData(), 0200) != 0) return std::string("chmod");
+        std::string result = "no error|";
+        try {
+          store.WriteText("Usage\\Dialog", "Edit-2", "x");
+        } catch (const ERegistryException&) {
+          result = "raised|";
+        }
+        ::chmod(ConfigFile().toLocal8Bit().constData(), 0600);
+        return result + store.ReadText("Usage\\Dialog", "Edit-1", "").toStdString();
+      },
+      {home_.path().toStdString()});
+  if (!out) GTEST_SKIP() << "SKIPPED LOUDLY: cannot run as an unprivileged user here";
+  EXPECT_EQ(*out, "raised|kept");
 }
 
 TEST_F(StoreTest, ConcurrentWritersLoseNothing) {
