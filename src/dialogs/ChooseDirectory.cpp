@@ -72,7 +72,8 @@ void CutFirstDirectory(QString& dir) {
   }
   const bool root = dir.startsWith('/');
   if (root) dir.remove(0, 1);
-  if (dir.startsWith('.')) dir.remove(0, 4);  // an earlier ".../"
+  // An earlier ".../"; a hidden folder's own leading dot is no ellipsis.
+  if (dir.startsWith(".../")) dir.remove(0, 4);
   const int slash = dir.indexOf('/');
   dir = slash >= 0 ? ".../" + dir.mid(slash + 1) : QString();
   if (root) dir.prepend('/');
@@ -175,7 +176,7 @@ void TDirectoryListBox::ShowDirectory(const QString& folder) {
 void TDirectoryListBox::Rebuild() {
   clear();
   const QIcon openIcon = ThemeIcon("folder-open", QStyle::SP_DirOpenIcon);
-  const QIcon currentIcon = ThemeIcon("folder-visiting", QStyle::SP_DirLinkIcon);
+  const QIcon currentIcon = ThemeIcon("folder-visiting", QStyle::SP_DirOpenIcon);
   const QIcon closedIcon = ThemeIcon("folder", QStyle::SP_DirClosedIcon);
   auto add = [this](const QIcon& icon, const QString& text, const QString& path, int level,
                     TEntryPart part) {

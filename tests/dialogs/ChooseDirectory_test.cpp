@@ -309,6 +309,10 @@ TEST(ChooseDirectoryText, LongPathsLoseTheirLeadingFoldersOneAtATime) {
   EXPECT_EQ(fitted(".../charlie"), ".../charlie");
   EXPECT_EQ(fitted("charlie"), "charlie");
   EXPECT_EQ(MinimizeName("/a/b/c", metrics, 0), "c") << "the name itself is never cut";
+  const QString hidden = "/.ab/alpha/charlie";
+  EXPECT_EQ(MinimizeName(hidden, metrics, metrics.horizontalAdvance("/.../alpha/charlie")),
+            "/.../alpha/charlie")
+      << "a hidden folder's dot is not taken for an ellipsis";
   const QString shortened = MinimizeName("/home/someone/projects/very/deep/folder", metrics, 120);
   EXPECT_TRUE(shortened.endsWith("/folder")) << shortened.toStdString();
   EXPECT_TRUE(shortened.startsWith("/.../")) << shortened.toStdString();
