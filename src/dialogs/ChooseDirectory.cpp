@@ -72,7 +72,8 @@ void CutFirstDirectory(QString& dir) {
   }
   const bool root = dir.startsWith('/');
   if (root) dir.remove(0, 1);
-  if (dir.startsWith('.')) dir.remove(0, 4);  // an earlier ".../"
+  // An earlier ".../"; a hidden folder's own leading dot is no ellipsis.
+  if (dir.startsWith(".../")) dir.remove(0, 4);
   const int slash = dir.indexOf('/');
   dir = slash >= 0 ? ".../" + dir.mid(slash + 1) : QString();
   if (root) dir.prepend('/');
@@ -144,7 +145,9 @@ TDirectoryListBox::TDirectoryListBox(QWidget* parent) : QListWidget(parent) {
   setSpacing(0);
   setIconSize(QSize(14, 14));
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+  // A two-pixel sunken edge, so that 14 entries make the designed 228 pixels.
+  setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  setLineWidth(2);
 }
 
 QStringList TDirectoryListBox::SubFolders(const QString& folder) {
@@ -173,7 +176,7 @@ void TDirectoryListBox::ShowDirectory(const QString& folder) {
 void TDirectoryListBox::Rebuild() {
   clear();
   const QIcon openIcon = ThemeIcon("folder-open", QStyle::SP_DirOpenIcon);
-  const QIcon currentIcon = ThemeIcon("folder-visiting", QStyle::SP_DirLinkIcon);
+  const QIcon currentIcon = ThemeIcon("folder-visiting", QStyle::SP_DirOpenIcon);
   const QIcon closedIcon = ThemeIcon("folder", QStyle::SP_DirClosedIcon);
   auto add = [this](const QIcon& icon, const QString& text, const QString& path, int level,
                     TEntryPart part) {
@@ -281,8 +284,10 @@ TChooseDirectory::TChooseDirectory(QWidget* owner) : QDialog(owner) {
 
   connect(OK, &QPushButton::clicked, this, [this] { done(mrOk); });
   connect(Cancel, &QPushButton::clicked, this, [this] { done(mrCancel); });
-  connect(DirectoryListBox1, &QListWidget::itemDoubleClicked, this,
-          [this](QListWidgetItem* item) { OpenEntry(item); });
+  connect(DirectoryListBox1, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+    OpenEntry(item->data(TDirectoryListBox::PathRole).toString(),
+              item->data(TDirectoryListBox::PartRole).toInt());
+  });
   connect(DirectoryListBox1, &TDirectoryListBox::DirectoryChanged, this,
           [this](const QString& folder) { DirectoryChanged(folder); });
   connect(DriveComboBox1, &QComboBox::currentIndexChanged, this,
@@ -345,11 +350,9 @@ void TChooseDirectory::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
 }
 
-void TChooseDirectory::OpenEntry(QListWidgetItem* item) {
-  if (!item) return;
-  if (item->data(TDirectoryListBox::PartRole).toInt() == TDirectoryListBox::CurrentEntry) return;
-  if (const int error =
-          DirectoryListBox1->SetDirectory(item->data(TDirectoryListBox::PathRole).toString()))
+void TChooseDirectory::OpenEntry(const QString& path, int part) {
+  if (part == TDirectoryListBox::CurrentEntry) return;
+  if (const int error = DirectoryListBox1->SetDirectory(path))
     ShowErrorMessage(this, FolderErrorText(error));
 }
 

@@ -107,7 +107,7 @@ class TChooseDirectory : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
-  void OpenEntry(QListWidgetItem* item);
+  void OpenEntry(const QString& path, int part);
   void DirectoryChanged(const QString& folder);
   void SelectDriveOf(const QString& folder);
   bool shownBefore_ = false;

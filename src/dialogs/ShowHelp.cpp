@@ -38,12 +38,10 @@ void OpenHelpWindow(const QString& file) {
     browser->setOpenExternalLinks(true);
     browser->resize(640, 520);
   }
-  // The guide is HTML whatever its file name says.
-  QFile guide(file);
-  if (guide.open(QIODevice::ReadOnly)) {
-    browser->document()->setBaseUrl(QUrl::fromLocalFile(file));
-    browser->setHtml(QString::fromUtf8(guide.readAll()));
-  }
+  // The guide is HTML whatever its file name says. Loading it as the
+  // browser's source keeps its links to its own sections working.
+  browser->setSource(QUrl(), QTextDocument::HtmlResource);
+  browser->setSource(QUrl::fromLocalFile(file), QTextDocument::HtmlResource);
   // Context 0 is the guide's first page.
   browser->moveCursor(QTextCursor::Start);
   browser->ensureCursorVisible();

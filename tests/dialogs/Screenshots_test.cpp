@@ -7,10 +7,12 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTabWidget>
+#include <QTextBrowser>
 
 #include "TestSupport.h"
 #include "dialogs/About.h"
 #include "dialogs/ChooseDirectory.h"
+#include "dialogs/ShowHelp.h"
 #include "dialogs/UsageDialog.h"
 #include "dialogs/UsageWizard.h"
 #include "settings/MyIniFile.h"
@@ -80,6 +82,11 @@ TEST(Screenshots, EveryWindowIsSavedForALookAndClipsNoText) {
   SaveScreenshot(&about, QStringLiteral("about"));
   ExpectNoClippedLabels(&about);
   about.hide();
+
+  ShowHelp(QStringLiteral(VORN_BUILD_DIR "/src/report/vorntools"));
+  ASSERT_NE(HelpWindow(), nullptr);
+  SaveScreenshot(HelpWindow(), QStringLiteral("help"));
+  HelpWindow()->close();
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <ostream>
 
 // Runs `action` on the next modal window to open (found from inside its own
 // event loop), so a test can look at a box and close it.
@@ -48,3 +49,8 @@ class TCurrentFolder {
 
 // Saves a picture of a window in the build folder for a person to look at.
 void SaveScreenshot(QWidget* window, const QString& name);
+
+// Readable QString values in test failures.
+inline void PrintTo(const QString& text, std::ostream* out) {
+  *out << '"' << text.toStdString() << '"';
+}
