@@ -487,3 +487,22 @@ TEST_F(ReportTest, ShortcutKeysReachTheirCommands) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ReportTest, StopActsWhenClickedOnTheMenuBar) {
+  auto window = NewWindow();
+  window->show();
+  QApplication::processEvents();
+  StopRequested = false;
+  QAction* stop = window->FindAction("Stop1");
+  ASSERT_NE(stop, nullptr);
+  EXPECT_EQ(stop->menu(), nullptr);  // an item of the bar itself, nothing under it
+  const QRect place = window->MainMenu1->actionGeometry(stop);
+  ASSERT_FALSE(place.isEmpty());
+  QTest::mouseClick(window->MainMenu1, Qt::LeftButton, Qt::NoModifier, place.center());
+  EXPECT_TRUE(StopRequested.load());
+  StopRequested = false;
+}
+
+}  // namespace
