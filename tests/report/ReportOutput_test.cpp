@@ -369,6 +369,9 @@ TEST_F(ReportTest, ScreenshotAfterAScan) {
   load.show();
   EXPECT_TRUE(load.grab().save(folder + "/load-configuration.png"));
   EXPECT_EQ(load.ComboBoxNames->currentText(), "Work");
+  window->FontDialog1->show();
+  EXPECT_TRUE(window->FontDialog1->grab().save(folder + "/font-dialog.png"));
+  window->FontDialog1->hide();
 }
 
 }  // namespace
