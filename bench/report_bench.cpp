@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QPrintDialog>
@@ -65,10 +66,11 @@ class TWatch : public QObject {
   qint64 last_ = -1;
 };
 
+// Lets the window handle its events for a while, without spinning.
 void Settle(int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 5);
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
 }
 
 double Ms(qint64 ns) {

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The report window against the command-line scan on the same tree, in one run.
+# The report window against the command-line scan on the same tree.
 #
 #   bench/run_gui_bench.sh [TREE] [BIG_TREE]
 #
@@ -7,6 +7,9 @@
 # /tmp/trees/home --seed 1 when missing), BIG_TREE to a tree of 100,000
 # folders made the same way. The window is shown on an X server: under
 # xvfb-run when no display is set. Figures: milliseconds and KiB.
+#
+# The command and the window take turns, round by round, so that other work
+# on the machine weighs on both alike; the ratio is of the two medians.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${BUILD_DIR:-build}
@@ -26,36 +29,35 @@ bench_bin="$build_dir/src/report/report_bench"
 run_shown() {
   if [ -n "${DISPLAY:-}" ]; then "$@"; else xvfb-run -a -s "-screen 0 1280x1024x24" "$@"; fi
 }
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
-# The command-line scan of a tree, warm cache: median milliseconds of the rounds.
-cli_median() {
-  "$scan_bin" "$1" >/dev/null
-  local times=()
-  for _ in $(seq "$rounds"); do
+# One tree, `rounds` turns: the command's wall time, then a window scan.
+compare() {
+  local name=$1 folder=$2 cli=() win=()
+  "$scan_bin" "$folder" >/dev/null  # warm the cache
+  for r in $(seq "$rounds"); do
     local start=$(date +%s%N)
-    "$scan_bin" "$1" >/dev/null
-    times+=($(( ($(date +%s%N) - start) / 1000000 )))
+    "$scan_bin" "$folder" >/dev/null
+    cli+=($(( ($(date +%s%N) - start) / 1000000 )))
+    win+=($(run_shown "$bench_bin" --tree "$folder" --rounds 1 2>/dev/null |
+      awk '/^scan_ms/ { printf "%d", $2 }'))
+    echo "${name}_round_$r cli ${cli[-1]} window ${win[-1]}"
   done
-  echo "# cli runs (ms): ${times[*]}" >&2
-  printf '%s\n' "${times[@]}" | sort -n | sed -n "$(( (rounds + 1) / 2 ))p"
+  local c w
+  c=$(printf '%s\n' "${cli[@]}" | median)
+  w=$(printf '%s\n' "${win[@]}" | median)
+  echo "${name}_cli_median_ms $c"
+  echo "${name}_window_median_ms $w"
+  awk -v w="$w" -v c="$c" -v n="$name" 'BEGIN { printf "%s_window_to_cli_ratio %.2f\n", n, w / c }'
 }
-cli_median=$(cli_median "$tree")
-echo "cli_scan_median_ms $cli_median"
-/usr/bin/time -f "cli_peak_rss_kib %M" "$scan_bin" "$tree" >/dev/null
-cli_big_median=$(cli_median "$big")
-echo "cli_big_scan_median_ms $cli_big_median"
 
-# Other work on the machine can push the trees out of the page cache:
-# read them again right before the window's runs.
+compare home "$tree"
+/usr/bin/time -f "home_cli_peak_rss_kib %M" "$scan_bin" "$tree" >/dev/null
+compare big "$big"
+
+echo "# window on the home tree: repaints, Stop, peak memory"
 "$scan_bin" "$tree" >/dev/null
-echo "# window, home tree only (its peak memory)"
-run_shown "$bench_bin" --tree "$tree" --rounds "$rounds" | tee /tmp/report_bench_home.txt
-"$scan_bin" "$tree" >/dev/null
+run_shown "$bench_bin" --tree "$tree" --rounds 3 2>/dev/null
+echo "# window with the 100,000-folder report: expand, sort, save, print"
 "$scan_bin" "$big" >/dev/null
-echo "# window, home tree, then the 100,000-folder report"
-run_shown "$bench_bin" --tree "$tree" --big "$big" --rounds 1 | tee /tmp/report_bench_big.txt
-
-gui_median=$(awk '/^scan_median_ms/ {print $2}' /tmp/report_bench_home.txt)
-gui_big=$(awk '/^big_scan_ms/ {print $2}' /tmp/report_bench_big.txt)
-awk -v g="$gui_median" -v c="$cli_median" 'BEGIN { printf "window_to_cli_ratio %.2f\n", g / c }'
-awk -v g="$gui_big" -v c="$cli_big_median" 'BEGIN { printf "big_window_to_cli_ratio %.2f\n", g / c }'
+run_shown "$bench_bin" --tree "$tree" --big "$big" --rounds 1 2>/dev/null | grep -v '^scan_\|^stop\|^stopped\|^status'

@@ -6,9 +6,10 @@ TStatusText::TStatusText(QWidget* parent) : QWidget(parent) {
   setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
 }
 
-void TStatusText::SetText(const QString& text) {
-  if (text == text_) return;
+void TStatusText::SetText(const std::string& text) {
   text_ = text;
+  if (repaintPending_) return;
+  repaintPending_ = true;
   update();
 }
 
@@ -22,9 +23,10 @@ QSize TStatusText::minimumSizeHint() const {
 }
 
 void TStatusText::paintEvent(QPaintEvent*) {
+  repaintPending_ = false;
   QPainter painter(this);
   const QRect area = rect().adjusted(2, 0, -2, 0);
-  const QString shown = fontMetrics().elidedText(text_, Qt::ElideMiddle, area.width());
+  const QString shown = fontMetrics().elidedText(Text(), Qt::ElideMiddle, area.width());
   painter.setPen(palette().color(QPalette::WindowText));
   painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter, shown);
 }

@@ -386,7 +386,7 @@ void TUsageReport::ProcessMessages() {
 }
 
 void TUsageReport::ShowText(const std::string& text) {
-  status_->SetText(QString::fromStdString(text));
+  status_->SetText(text);
 }
 
 // ---------------------------------------------------------------- commands
