@@ -1,5 +1,7 @@
 #include "dialogs/DialogCommon.h"
 
+#include "dialogs/ErrorBox.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -16,11 +18,7 @@ QFont DesignFont(bool bold) {
 }
 
 void ShowErrorMessage(QWidget* parent, const QString& text) {
-  QString message = text;
-  if (!message.endsWith('.')) message += '.';
-  QString caption = QApplication::applicationDisplayName();
-  if (caption.isEmpty()) caption = QApplication::applicationName();
-  QMessageBox::critical(parent, caption, message, QMessageBox::Ok);
+  ShowErrorBox(text, parent);
 }
 
 void InitDialogResources() {

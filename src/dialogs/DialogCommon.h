@@ -20,8 +20,7 @@ inline const QString kRootFolderText = QStringLiteral("/");
 // height too: the desktop's own UI family, 11 pixels high.
 QFont DesignFont(bool bold = false);
 
-// The application's standard error box: the text with a full stop, the
-// error icon, one OK button and the application's name as caption.
+// The application's standard error box (ShowErrorBox in dialogs/ErrorBox.h).
 void ShowErrorMessage(QWidget* parent, const QString& text);
 
 // Makes the pictures of this library (main icon, finish flag) loadable; safe

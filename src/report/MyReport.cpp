@@ -7,10 +7,10 @@
 #include "dialogs/MyDialog.h"
 #include "dialogs/MyWizard.h"
 #include "report/ConfigNames.h"
-#include "report/ErrorBox.h"
+#include "dialogs/ErrorBox.h"
 #include "report/FontDialog.h"
 #include "report/LoadConfig.h"
-#include "report/ModalHook.h"
+#include "dialogs/ModalHook.h"
 #include "report/SaveConfig.h"
 #include "scan/Errors.h"
 

@@ -30,7 +30,7 @@
 #include "dialogs/UsageDialog.h"
 #include "dialogs/UsageWizard.h"
 #include "report/FontDialog.h"
-#include "report/ModalHook.h"
+#include "dialogs/ModalHook.h"
 #include "report/ReportModel.h"
 #include "report/ReportPrint.h"
 #include "report/StatusText.h"

@@ -15,8 +15,8 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QListWidget>
-#include "report/ErrorBox.h"
-#include "report/ModalHook.h"
+#include "dialogs/ErrorBox.h"
+#include "dialogs/ModalHook.h"
 #include "report/UsageReport.h"
 
 #include "dialogs/UsageDialog.h"

@@ -1,4 +1,4 @@
-#include "report/ModalHook.h"
+#include "dialogs/ModalHook.h"
 
 #include <QDialog>
 #include <utility>
