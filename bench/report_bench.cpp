@@ -22,7 +22,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "report/ModalHook.h"
+#include "dialogs/ModalHook.h"
 #include "report/ReportModel.h"
 #include "report/StatusText.h"
 #include "report/UsageReport.h"
@@ -30,6 +30,12 @@
 #include "settings/MyIniFile.h"
 
 namespace {
+UsageOptions ScanOf(std::vector<std::string> folders, bool clearReport = true) {
+  UsageOptions options;
+  options.Folders = std::move(folders);
+  options.ClearReport = clearReport;
+  return options;
+}
 
 // Counts the status line's repaints and the longest time the window went
 // without handling a timer, i.e. without a chance to repaint or take a click.
@@ -116,7 +122,7 @@ int main(int argc, char** argv) {
     watch.Start();
     QElapsedTimer t;
     t.start();
-    window.RunScan(true, folders, true, 0, 0, false, 0);
+    window.RunScan(ScanOf(folders));
     const qint64 ns = t.nsecsElapsed();
     watch.Stop();
     scans.push_back(Ms(ns));
@@ -141,7 +147,7 @@ int main(int argc, char** argv) {
       window.FindAction("Stop1")->trigger();
     });
     poll.start();
-    window.RunScan(true, folders, true, 0, 0, false, 0);
+    window.RunScan(ScanOf(folders));
     poll.stop();
     std::printf("stop_latency_ms %.1f\nstopped_nodes %zu\nstatus_after_stop %s\n",
                 Ms(sinceStop.nsecsElapsed()), window.Tree().Count(),
@@ -152,7 +158,7 @@ int main(int argc, char** argv) {
     watch.Start();
     QElapsedTimer t;
     t.start();
-    window.RunScan(true, {big.toStdString()}, true, 0, 0, false, 0);
+    window.RunScan(ScanOf({big.toStdString()}));
     watch.Stop();
     std::printf("big_scan_ms %.1f\nbig_scan_max_gap_ms %.1f\nbig_nodes %zu\n", Ms(t.nsecsElapsed()),
                 Ms(watch.maxGapNs), window.Tree().Count());
@@ -196,7 +202,7 @@ int main(int argc, char** argv) {
       watch.Start();
       QElapsedTimer s;
       s.start();
-      window.RunScan(false, {big.toStdString()}, true, 0, 0, false, 0);
+      window.RunScan(ScanOf({big.toStdString()}, false));
       watch.Stop();
       std::printf("%s_ms %.1f\n%s_max_gap_ms %.1f\n", name, Ms(s.nsecsElapsed()), name,
                   Ms(watch.maxGapNs));

@@ -11,6 +11,7 @@
 #include "dialogs/ChooseDirectory.h"
 #include "dialogs/DialogCommon.h"
 #include "dialogs/ShowHelp.h"
+#include "scan/IntegerText.h"
 #include "settings/HistoryBox.h"
 
 namespace {
@@ -205,6 +206,18 @@ void TUsageDialog::SelectPath(int index) {
     paths->clearSelection();
     paths->setCurrentRow(-1, QItemSelectionModel::Clear);
   }
+}
+
+UsageOptions TUsageDialog::TakeScanOptions() {
+  pathEdit->AddToHistory();
+  UsageOptions options;
+  options.MaxDepth = StrToInt(Depth->text().toStdString());
+  options.MinSizeK = StrToInt(Size->text().toStdString());
+  options.AllowForSectorSize = UseSectors->isChecked();
+  options.SectorBytes = StrToInt(SectorSize->text().toStdString());
+  options.ClearReport = clearReport->isChecked();
+  for (const QString& folder : Folders()) options.Folders.push_back(folder.toStdString());
+  return options;
 }
 
 QStringList TUsageDialog::Folders() const {

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "dialogs/MyDialog.h"
+#include "scan/UsageOptions.h"
 
 class QCheckBox;
 class QLabel;
@@ -16,7 +17,7 @@ class THistoryBox;
 
 // The tabbed settings of a scan: starting folders, depth, minimum size,
 // allocation unit and two options. Closes with mrOk, mrCancel or mrIgnore
-// (the Wizard button); it validates nothing, the caller converts the texts.
+// (the Wizard button); it validates nothing until its scan is taken.
 class TUsageDialog : public TMyDialog {
   Q_OBJECT
 
@@ -43,6 +44,10 @@ class TUsageDialog : public TMyDialog {
   void SelectPath(int index);
   // The starting folders, in list order.
   QStringList Folders() const;
+  // The scan the dialog describes. Adds the folder field's text to its
+  // history first, then converts Depth, Size and SectorSize in this order;
+  // raises the first conversion error ("'%s' is not a valid integer value").
+  UsageOptions TakeScanOptions();
 
   // Controls, by their design names.
   QTabWidget* notebook;

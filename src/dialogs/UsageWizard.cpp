@@ -136,6 +136,13 @@ void TUsageWizard::WriteSettings() {
   IniFile->WriteText(Section, QStringLiteral("Edit-1"), RootDirectory->text());
 }
 
+UsageOptions TUsageWizard::ScanOptions() const {
+  UsageOptions options;
+  options.Folders = {RootDirectory->text().toStdString()};
+  options.ClearReport = true;
+  return options;
+}
+
 void TUsageWizard::OnShowForm() {
   Notebook->setCurrentIndex(0);
   setWindowTitle(QStringLiteral("Usage Wizard"));

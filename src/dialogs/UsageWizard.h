@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "dialogs/MyWizard.h"
+#include "scan/UsageOptions.h"
 
 class QLabel;
 class QLineEdit;
@@ -25,6 +26,9 @@ class TUsageWizard : public TMyWizard {
 
   void ReadSettings() override;
   void WriteSettings() override;
+
+  // The scan the wizard describes: its one folder, whole, into a cleared report.
+  UsageOptions ScanOptions() const;
 
   void OnShowForm();
   void UpdateButtons();

@@ -2,11 +2,11 @@
 
 TReportModel::TReportModel(TReportTree& tree, QObject* parent)
     : QAbstractItemModel(parent), tree_(tree) {
-  tree_.SetObserver(this);
+  tree_.AddObserver(this);
 }
 
 TReportModel::~TReportModel() {
-  tree_.SetObserver(nullptr);
+  tree_.RemoveObserver(this);
 }
 
 TTreeNode* TReportModel::NodeOf(const QModelIndex& index) const {

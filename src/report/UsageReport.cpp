@@ -26,11 +26,11 @@
 
 #include "dialogs/About.h"
 #include "dialogs/DialogCommon.h"
+#include "dialogs/ModalHook.h"
 #include "dialogs/ShowHelp.h"
 #include "dialogs/UsageDialog.h"
 #include "dialogs/UsageWizard.h"
 #include "report/FontDialog.h"
-#include "dialogs/ModalHook.h"
 #include "report/ReportModel.h"
 #include "report/ReportPrint.h"
 #include "report/StatusText.h"
@@ -338,41 +338,20 @@ bool TUsageReport::RefusedWhileScanning() {
 // ---------------------------------------------------------------- scanning
 
 void TUsageReport::ScanFromDialog() {
-  TUsageDialog* dialog = UsageDialog();
-  dialog->pathEdit->AddToHistory();
-  const std::int32_t maxDepth = StrToInt(dialog->Depth->text().toStdString());
-  const std::int32_t minSizeK = StrToInt(dialog->Size->text().toStdString());
-  const bool allowForSectorSize = dialog->UseSectors->isChecked();
-  const std::int32_t sectorBytes = StrToInt(dialog->SectorSize->text().toStdString());
-  const bool clearReport = dialog->clearReport->isChecked();
-  std::vector<std::string> folders;
-  for (int i = 0; i < dialog->paths->count(); ++i) {
-    folders.push_back(dialog->paths->item(i)->text().toStdString());
-  }
-  RunScan(clearReport, folders, true, maxDepth, minSizeK, allowForSectorSize, sectorBytes);
+  RunScan(UsageDialog()->TakeScanOptions());
 }
 
 void TUsageReport::ScanFromWizard() {
-  const std::vector<std::string> folders{UsageWizard()->RootDirectory->text().toStdString()};
-  RunScan(true, folders, true, 0, 0, false, 0);
+  RunScan(UsageWizard()->ScanOptions());
 }
 
-void TUsageReport::RunScan(bool clearReport, const std::vector<std::string>& folders, bool recurse,
-                           std::int32_t maxDepth, std::int32_t minSizeK, bool allowForSectorSize,
-                           std::int32_t sectorBytes) {
+void TUsageReport::RunScan(const UsageOptions& options) {
   scanning_ = true;
   TScanState state{scanning_, UsageDirectory, *model_};
-  if (clearReport) tree_.Clear();
   // The view sees the scan's changes each time the interface gets its turn.
   model_->SetBatching(true);
-  // Released when the scan ends, by an error too.
-  TUsageDirectory walker;
-  UsageDirectory = &walker;
-  walker.SetState(this, recurse, &tree_, this, maxDepth, minSizeK, allowForSectorSize, sectorBytes);
-  for (const std::string& folder : folders) walker.AddPath(folder);
   pumpClock_.invalidate();
-  walker.DoProcedureToAllMatchingFiles();
-  ShowText("All Done");
+  RunUsageScan(options, tree_, this, this, &UsageDirectory);
 }
 
 void TUsageReport::ProcessMessages() {
@@ -455,7 +434,7 @@ void TUsageReport::Help2Click() {
 }
 
 void TUsageReport::About1Click() {
-  Command([] { ShowAbout("Usage Vorntool", "1.01"); });
+  Command([] { ShowAbout("Usage Vorntool", VORNTOOLS_VERSION); });
 }
 
 TFontDialog* TUsageReport::GetFontDialog() {

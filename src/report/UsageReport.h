@@ -12,6 +12,7 @@
 #include "report/MyReport.h"
 #include "scan/ReportTree.h"
 #include "scan/UiHooks.h"
+#include "scan/UsageOptions.h"
 
 class QAction;
 class QFileDialog;
@@ -48,9 +49,8 @@ class TUsageReport : public TMyReport, public TMessagePump, public TStatusLine {
   TFontDialog* GetFontDialog() override;
   void ApplyFont(const QFont& font, const QColor& color) override;
 
-  void RunScan(bool clearReport, const std::vector<std::string>& folders, bool recurse,
-               std::int32_t maxDepth, std::int32_t minSizeK, bool allowForSectorSize,
-               std::int32_t sectorBytes);
+  // Runs one scan in the window; the interface stays live meanwhile.
+  void RunScan(const UsageOptions& options);
 
   // TMessagePump: handles pending interface events at most every few
   // milliseconds, so a scan through many small folders does not spend its

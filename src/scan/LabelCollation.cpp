@@ -1,21 +1,30 @@
 #include "scan/LabelCollation.h"
 
-#include <cstdint>
 #include <cstring>
 
-namespace {
+std::int64_t RoundedKilobytes(std::int64_t bytes) {
+  // Kilobytes rounded to nearest, halves to the even neighbour.
+  std::int64_t quotient = bytes / 1024;
+  std::int64_t remainder = bytes % 1024;
+  if (remainder < 0) {
+    remainder += 1024;
+    --quotient;
+  }
+  if (remainder > 512 || (remainder == 512 && (quotient & 1) != 0)) ++quotient;
+  return quotient;
+}
 
-// The parts of a finished folder label: dots, an optional minus and digits,
-// "K", a blank, then " " or "*" and the name.
-struct SizedLabel {
-  bool sized = false;
-  std::int64_t kilobytes = 0;
-  char mark = ' ';
-  const char* name = nullptr;
-};
+std::string FolderLabel(std::int64_t bytes, bool failed, const std::string& name) {
+  std::string field = std::to_string(RoundedKilobytes(bytes));
+  if (field.size() < 7) field.insert(0, 7 - field.size(), '.');
+  field += "K ";
+  field += failed ? '*' : ' ';
+  field += name;
+  return field;
+}
 
-SizedLabel Parse(const std::string& label) {
-  SizedLabel out;
+LabelFields ParseLabel(const std::string& label) {
+  LabelFields out;
   std::size_t i = 0;
   const std::size_t n = label.size();
   while (i < n && label[i] == '.') ++i;
@@ -37,11 +46,12 @@ SizedLabel Parse(const std::string& label) {
   if (mark != ' ' && mark != '*') return out;
   out.sized = true;
   out.kilobytes = negative ? -value : value;
-  out.mark = mark;
-  out.name = label.c_str() + i + 3;
+  out.failed = mark == '*';
+  out.nameOffset = i + 3;
   return out;
 }
 
+namespace {
 int CollateText(const char* a, const char* b) {
   const int byLocale = std::strcoll(a, b);
   if (byLocale != 0) return byLocale < 0 ? -1 : 1;
@@ -49,14 +59,21 @@ int CollateText(const char* a, const char* b) {
   return byBytes < 0 ? -1 : (byBytes > 0 ? 1 : 0);
 }
 
+LabelKey KeyOf(const std::string& label) {
+  const LabelFields f = ParseLabel(label);
+  return {f.sized, f.kilobytes, f.failed, label.c_str() + (f.sized ? f.nameOffset : 0)};
+}
 }  // namespace
 
+int CompareLabelKeys(const LabelKey& a, const LabelKey& b) {
+  if (a.sized != b.sized) return a.sized ? -1 : 1;
+  if (a.sized) {
+    if (a.kilobytes != b.kilobytes) return a.kilobytes < b.kilobytes ? -1 : 1;
+    if (a.failed != b.failed) return a.failed ? 1 : -1;
+  }
+  return CollateText(a.text, b.text);
+}
+
 int CompareLabels(const std::string& a, const std::string& b) {
-  const SizedLabel pa = Parse(a);
-  const SizedLabel pb = Parse(b);
-  if (pa.sized != pb.sized) return pa.sized ? -1 : 1;
-  if (!pa.sized) return CollateText(a.c_str(), b.c_str());
-  if (pa.kilobytes != pb.kilobytes) return pa.kilobytes < pb.kilobytes ? -1 : 1;
-  if (pa.mark != pb.mark) return pa.mark == ' ' ? -1 : 1;
-  return CollateText(pa.name, pb.name);
+  return CompareLabelKeys(KeyOf(a), KeyOf(b));
 }

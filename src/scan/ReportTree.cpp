@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <limits>
 
 #include "scan/Errors.h"
 #include "scan/LabelCollation.h"
@@ -26,13 +27,74 @@ std::string OneLine(const std::string& label) {
   std::replace(out.begin(), out.end(), '\n', '?');
   return out;
 }
+
+constexpr std::int64_t kMaxBytes = std::numeric_limits<std::int64_t>::max();
 }  // namespace
 
 TReportTree::TReportTree() : capacity_(INT_MAX) {}
 
 TReportTree::~TReportTree() {
-  observer_ = nullptr;
+  observers_.clear();
   for (auto& root : roots_) DestroySubtree(std::move(root));
+}
+
+template <class Call>
+void TReportTree::Notify(Call&& call) {
+  if (muted_) return;
+  ++notifying_;
+  const std::size_t n = observers_.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    if (TTreeObserver* observer = observers_[i]) call(*observer);
+  }
+  if (--notifying_ == 0) std::erase(observers_, nullptr);
+}
+
+void TReportTree::AddObserver(TTreeObserver* observer) {
+  if (observer) observers_.push_back(observer);
+}
+
+void TReportTree::RemoveObserver(TTreeObserver* observer) {
+  // Only emptied during a notification, so the loop in Notify stays valid.
+  for (TTreeObserver*& o : observers_) {
+    if (o == observer) o = nullptr;
+  }
+  if (notifying_ == 0) std::erase(observers_, nullptr);
+}
+
+void TReportTree::SetObserver(TTreeObserver* observer) {
+  for (TTreeObserver*& o : observers_) o = nullptr;
+  if (notifying_ == 0) observers_.clear();
+  AddObserver(observer);
+}
+
+void TReportTree::TakeNumbersFromLabel(TTreeNode& node) {
+  const LabelFields f = ParseLabel(node.label_);
+  if (!f.sized) {
+    node.hasSize_ = false;
+    node.bytes_ = 0;
+    node.failed_ = false;
+    node.nameOffset_ = 0;
+    return;
+  }
+  // A name edited in place leaves the size field as the scan wrote it: the
+  // exact bytes stay.
+  const bool same =
+      node.hasSize_ && node.failed_ == f.failed && RoundedKilobytes(node.bytes_) == f.kilobytes;
+  if (!same) {
+    constexpr std::int64_t limit = kMaxBytes / 1024;
+    node.bytes_ = f.kilobytes > limit    ? kMaxBytes
+                  : f.kilobytes < -limit ? -kMaxBytes
+                                         : f.kilobytes * 1024;
+  }
+  node.hasSize_ = true;
+  node.failed_ = f.failed;
+  node.nameOffset_ = static_cast<std::uint32_t>(f.nameOffset);
+}
+
+LabelKey TReportTree::KeyOf(const TTreeNode& node) {
+  if (!node.hasSize_) return {false, 0, false, node.label_.c_str()};
+  return {true, RoundedKilobytes(node.bytes_), node.failed_,
+          node.label_.c_str() + node.nameOffset_};
 }
 
 Siblings& TReportTree::SiblingsOf(TTreeNode* parent) {
@@ -40,7 +102,8 @@ Siblings& TReportTree::SiblingsOf(TTreeNode* parent) {
 }
 
 void TReportTree::Renumber(Siblings& siblings, std::size_t from) {
-  for (std::size_t i = from; i < siblings.size(); ++i) siblings[i]->row_ = i;
+  for (std::size_t i = from; i < siblings.size(); ++i)
+    siblings[i]->row_ = static_cast<std::uint32_t>(i);
 }
 
 // Deep trees must not be freed recursively: a chain of many thousands of
@@ -58,12 +121,13 @@ void TReportTree::DestroySubtree(std::unique_ptr<TTreeNode> node) {
   }
 }
 
-std::size_t TReportTree::SortedPosition(const Siblings& siblings, const std::string& label,
+std::size_t TReportTree::SortedPosition(const Siblings& siblings, const TTreeNode& node,
                                         std::size_t lo, std::size_t hi) {
   // After every equal label, so equal labels keep their order of arrival.
+  const LabelKey key = KeyOf(node);
   while (lo < hi) {
     const std::size_t mid = lo + (hi - lo) / 2;
-    if (CompareLabels(label, siblings[mid]->label_) < 0) {
+    if (CompareLabelKeys(key, KeyOf(*siblings[mid])) < 0) {
       hi = mid;
     } else {
       lo = mid + 1;
@@ -73,65 +137,83 @@ std::size_t TReportTree::SortedPosition(const Siblings& siblings, const std::str
 }
 
 void TReportTree::Clear() {
-  if (observer_) observer_->AboutToReset();
+  Notify([](TTreeObserver& o) { o.AboutToReset(); });
   for (auto& root : roots_) DestroySubtree(std::move(root));
   roots_.clear();
   count_ = 0;
   selected_ = nullptr;
-  if (observer_) observer_->Reset();
+  Notify([](TTreeObserver& o) { o.Reset(); });
 }
 
 TTreeNode* TReportTree::AddChild(TTreeNode* parent, const std::string& label) {
   if (count_ >= capacity_) throw EVorntoolsError("Unable to insert an item");
   auto node = std::make_unique<TTreeNode>();
   node->label_ = OneLine(label);
+  TakeNumbersFromLabel(*node);
   node->parent_ = parent;
   node->level_ = parent ? parent->level_ + 1 : 0;
   Siblings& siblings = SiblingsOf(parent);
   const std::size_t row =
-      sorted_ ? SortedPosition(siblings, node->label_, 0, siblings.size()) : siblings.size();
+      sorted_ ? SortedPosition(siblings, *node, 0, siblings.size()) : siblings.size();
   TTreeNode* raw = node.get();
-  if (observer_) observer_->NodesAboutToBeInserted(parent, row);
+  Notify([&](TTreeObserver& o) { o.NodesAboutToBeInserted(parent, row); });
   siblings.insert(siblings.begin() + static_cast<std::ptrdiff_t>(row), std::move(node));
   Renumber(siblings, row);
   ++count_;
-  if (observer_) observer_->NodesInserted();
+  Notify([](TTreeObserver& o) { o.NodesInserted(); });
   return raw;
 }
 
 void TReportTree::SetLabel(TTreeNode* node, const std::string& text) {
   node->label_ = OneLine(text);
-  const std::string& label = node->label_;
-  if (observer_) observer_->LabelChanged(node);
+  TakeNumbersFromLabel(*node);
+  Relabelled(node);
+}
+
+void TReportTree::SetResult(TTreeNode* node, std::int64_t bytes, bool failed) {
+  const std::size_t nameLength = node->label_.size();
+  node->label_ = OneLine(FolderLabel(bytes, failed, node->label_));
+  node->bytes_ = bytes;
+  node->failed_ = failed;
+  node->hasSize_ = true;
+  node->nameOffset_ = static_cast<std::uint32_t>(node->label_.size() - nameLength);
+  Relabelled(node);
+}
+
+void TReportTree::Relabelled(TTreeNode* node) {
+  Notify([&](TTreeObserver& o) { o.LabelChanged(node); });
   if (!sorted_) return;
   Siblings& siblings = SiblingsOf(node->parent_);
   const std::size_t from = node->row_;
+  const LabelKey key = KeyOf(*node);
   std::size_t before;  // the old row the node is to stand before
-  if (from > 0 && CompareLabels(label, siblings[from - 1]->label_) < 0) {
-    before = SortedPosition(siblings, label, 0, from);
-  } else if (from + 1 < siblings.size() && CompareLabels(label, siblings[from + 1]->label_) > 0) {
-    before = SortedPosition(siblings, label, from + 1, siblings.size());
+  if (from > 0 && CompareLabelKeys(key, KeyOf(*siblings[from - 1])) < 0) {
+    before = SortedPosition(siblings, *node, 0, from);
+  } else if (from + 1 < siblings.size() && CompareLabelKeys(key, KeyOf(*siblings[from + 1])) > 0) {
+    before = SortedPosition(siblings, *node, from + 1, siblings.size());
   } else {
     return;  // already in place
   }
-  if (observer_) observer_->NodeAboutToMove(node->parent_, from, before);
+  TTreeNode* const parent = node->parent_;
+  Notify([&](TTreeObserver& o) { o.NodeAboutToMove(parent, from, before); });
   std::unique_ptr<TTreeNode> owned = std::move(siblings[from]);
   siblings.erase(siblings.begin() + static_cast<std::ptrdiff_t>(from));
   const std::size_t to = before > from ? before - 1 : before;
   siblings.insert(siblings.begin() + static_cast<std::ptrdiff_t>(to), std::move(owned));
   Renumber(siblings, std::min(from, to));
-  if (observer_) observer_->NodeMoved();
+  Notify([](TTreeObserver& o) { o.NodeMoved(); });
 }
 
 void TReportTree::Delete(TTreeNode* node) {
   Siblings& siblings = SiblingsOf(node->parent_);
   const std::size_t row = node->row_;
-  if (observer_) observer_->NodesAboutToBeRemoved(node->parent_, row);
+  TTreeNode* const parent = node->parent_;
+  Notify([&](TTreeObserver& o) { o.NodesAboutToBeRemoved(parent, row); });
   std::unique_ptr<TTreeNode> owned = std::move(siblings[row]);
   siblings.erase(siblings.begin() + static_cast<std::ptrdiff_t>(row));
   Renumber(siblings, row);
   DestroySubtree(std::move(owned));
-  if (observer_) observer_->NodesRemoved();
+  Notify([](TTreeObserver& o) { o.NodesRemoved(); });
 }
 
 TTreeNode* TReportTree::NextInTreeOrder(const TTreeNode* node) {
@@ -164,21 +246,21 @@ TTreeNode* TReportTree::NodeAt(std::int64_t index) const {
 void TReportTree::Expand(TTreeNode* node) {
   if (node->expanded_) return;
   node->expanded_ = true;
-  if (observer_) observer_->ExpandedChanged(node);
+  Notify([&](TTreeObserver& o) { o.ExpandedChanged(node); });
 }
 
 void TReportTree::Collapse(TTreeNode* node) {
   if (!node->expanded_) return;
   node->expanded_ = false;
-  if (observer_) observer_->ExpandedChanged(node);
+  Notify([&](TTreeObserver& o) { o.ExpandedChanged(node); });
 }
 
 void TReportTree::SortByLabel() {
   if (sorted_) return;
-  if (observer_) observer_->AboutToReorder();
+  Notify([](TTreeObserver& o) { o.AboutToReorder(); });
   sorted_ = true;
   auto less = [](const std::unique_ptr<TTreeNode>& a, const std::unique_ptr<TTreeNode>& b) {
-    return CompareLabels(a->label_, b->label_) < 0;
+    return CompareLabelKeys(KeyOf(*a), KeyOf(*b)) < 0;
   };
   std::vector<Siblings*> pending{&roots_};
   while (!pending.empty()) {
@@ -190,7 +272,7 @@ void TReportTree::SortByLabel() {
       if (!node->children_.empty()) pending.push_back(&node->children_);
     }
   }
-  if (observer_) observer_->Reordered();
+  Notify([](TTreeObserver& o) { o.Reordered(); });
 }
 
 std::string TReportTree::TextForm() const {
@@ -225,17 +307,15 @@ void TReportTree::LoadText(const std::string& rawText) {
   const std::size_t end = std::min(rawText.size(), std::strlen(rawText.c_str()));
   const char* text = rawText.data();
 
-  if (observer_) observer_->AboutToReset();
-  TTreeObserver* const observer = observer_;
-  observer_ = nullptr;  // one reset covers every node added below
+  Notify([](TTreeObserver& o) { o.AboutToReset(); });
+  muted_ = true;  // one reset covers every node added below
   struct Restore {
     TReportTree* tree;
-    TTreeObserver* observer;
     ~Restore() {
-      tree->observer_ = observer;
-      if (observer) observer->Reset();
+      tree->muted_ = false;
+      tree->Notify([](TTreeObserver& o) { o.Reset(); });
     }
-  } restore{this, observer};
+  } restore{this};
 
   for (auto& root : roots_) DestroySubtree(std::move(root));
   roots_.clear();

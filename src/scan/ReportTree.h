@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "scan/LabelCollation.h"
+
 class TReportTree;
 
 // One folder line of the report. Nodes belong to their tree; a scan only
@@ -21,18 +23,32 @@ class TTreeNode {
   // Position among its siblings (top-level nodes count among themselves).
   std::size_t Row() const { return row_; }
 
+  // The folder's numbers: set exactly by a scan, or read from a finished
+  // label ("....121K *Docs": 121 x 1024 bytes, marked). A label without a
+  // size field (a bare name, a hand-edited text) gives no size.
+  bool HasSize() const { return hasSize_; }
+  std::int64_t Bytes() const { return bytes_; }  // 0 when it has no size
+  bool Failed() const { return failed_; }        // something below could not be measured
+
  private:
   friend class TReportTree;
   std::string label_;
   TTreeNode* parent_ = nullptr;
   std::vector<std::unique_ptr<TTreeNode>> children_;
-  std::size_t row_ = 0;
-  int level_ = 0;
+  std::int64_t bytes_ = 0;
+  // 32 bits each, so the numbers fit in the room the row and level had:
+  // the tree holds at most INT_MAX nodes.
+  std::uint32_t row_ = 0;
+  std::int32_t level_ = 0;
+  std::uint32_t nameOffset_ = 0;  // where the name starts in a sized label
   bool expanded_ = false;
+  bool hasSize_ = false;
+  bool failed_ = false;
 };
 
 // Told of every change, so a view can follow the tree without copying it.
-// The calls bracket each change the way Qt's item models expect.
+// The calls bracket each change the way Qt's item models expect. A label's
+// numbers change only with the label, so LabelChanged covers both.
 class TTreeObserver {
  public:
   virtual ~TTreeObserver() = default;
@@ -62,13 +78,24 @@ class TReportTree {
   TReportTree(const TReportTree&) = delete;
   TReportTree& operator=(const TReportTree&) = delete;
 
-  void SetObserver(TTreeObserver* observer) { observer_ = observer; }
+  // Observers are told of each change in the order they were added. One
+  // may be removed at any time, during a notification too; one added
+  // during a notification is told from the next change on.
+  void AddObserver(TTreeObserver* observer);
+  void RemoveObserver(TTreeObserver* observer);
+  // Makes `observer` the only one (none when null).
+  void SetObserver(TTreeObserver* observer);
 
   void Clear();
   // A new last child of parent (a top-level node when parent is null); in
   // sorted mode it is sorted in among its siblings instead.
   TTreeNode* AddChild(TTreeNode* parent, const std::string& label);
+  // A new label; its numbers are read from it, except that a size field
+  // still showing the node's exact bytes (a name edited in place) keeps them.
   void SetLabel(TTreeNode* node, const std::string& label);
+  // A scanned folder's result: the exact numbers, and the finished label
+  // made from them and the node's label as the name.
+  void SetResult(TTreeNode* node, std::int64_t bytes, bool failed);
   void Delete(TTreeNode* node);
 
   std::size_t Count() const { return count_; }
@@ -109,7 +136,12 @@ class TReportTree {
  private:
   std::vector<std::unique_ptr<TTreeNode>>& SiblingsOf(TTreeNode* parent);
   static std::size_t SortedPosition(const std::vector<std::unique_ptr<TTreeNode>>& siblings,
-                                    const std::string& label, std::size_t lo, std::size_t hi);
+                                    const TTreeNode& node, std::size_t lo, std::size_t hi);
+  static LabelKey KeyOf(const TTreeNode& node);
+  static void TakeNumbersFromLabel(TTreeNode& node);
+  void Relabelled(TTreeNode* node);
+  template <class Call>
+  void Notify(Call&& call);
   static void Renumber(std::vector<std::unique_ptr<TTreeNode>>& siblings, std::size_t from);
   void DestroySubtree(std::unique_ptr<TTreeNode> node);
 
@@ -117,6 +149,8 @@ class TReportTree {
   std::size_t count_ = 0;
   std::size_t capacity_;
   TTreeNode* selected_ = nullptr;
-  TTreeObserver* observer_ = nullptr;
+  std::vector<TTreeObserver*> observers_;  // a removed one is null until pruned
+  int notifying_ = 0;                      // nesting depth of notifications
+  bool muted_ = false;                     // a load announces one reset instead
   bool sorted_ = false;
 };

@@ -83,8 +83,10 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st;
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    const int saved = S_ISDIR(st.st_mode) ? EISDIR : errno;
+  const bool statFailed = ::fstat(fd, &st) != 0;
+  if (statFailed || S_ISDIR(st.st_mode)) {
+    // st is not filled in when fstat fails.
+    const int saved = statFailed ? errno : EISDIR;
     ::close(fd);
     errno = saved;
     return false;

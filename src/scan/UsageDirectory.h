@@ -2,13 +2,15 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "scan/LabelCollation.h"
 #include "scan/MyDirectory.h"
 #include "scan/ReportTree.h"
 #include "scan/UsageOptions.h"
 
 // One folder being scanned: its running total, carried to its parent when
-// it is finished. The records form a stack that follows the walk.
+// it is finished. The walker keeps a stack of them that follows the walk.
 class TUsage {
  public:
   std::int32_t depth = 0;  // levels below its starting folder
@@ -20,7 +22,6 @@ class TUsage {
   std::size_t pathLength = 0;
   bool pathEndsWithSeparator = false;
   TTreeNode* node = nullptr;  // its report line, if it has one
-  TUsage* next = nullptr;     // the enclosing folder's record
 
   // Length of the prefix JoinPath puts before a sub-folder's own name.
   std::size_t PathLength() const {
@@ -28,30 +29,20 @@ class TUsage {
   }
 };
 
-// The label of a finished folder: its size in K (halves to even), padded
-// with "." to 7 characters, "K ", "*" or a blank, then its name.
-std::string FolderLabel(std::int64_t bytes, bool failed, const std::string& name);
-
 // The walker that measures every file and builds the report tree.
 class TUsageDirectory : public TMyDirectory {
  public:
-  TUsageDirectory() = default;
-  ~TUsageDirectory() override;
-
-  void SetState(TMessagePump* application, bool recurse, TReportTree* tree, TStatusLine* statusLine,
-                std::int32_t maxDepth, std::int32_t minSizeK, bool allowForSectorSize,
-                std::int32_t sectorBytes);
+  // Takes the scan's options (its folders become the walker's paths) and
+  // the interface it reports to; any of the pointers may be null.
+  void SetState(TMessagePump* application, TReportTree* tree, TStatusLine* statusLine,
+                const UsageOptions& options);
 
   // The length counted for one file, or -1 when it cannot be measured.
   std::int64_t MeasureFile(const std::string& fileName, const FileContext& where = {}) const;
 
   TReportTree* Tree = nullptr;
   TStatusLine* StatusLine = nullptr;
-  std::int32_t MaxDepth = 0;
-  std::int64_t MinBytes = 0;
-  bool AllowForSectorSize = false;
-  std::int32_t SectorBytes = 0;
-  TUsage* Current = nullptr;
+  UsageOptions Options;
 
   // Figures for progress displays.
   std::uint64_t FoldersSeen() const { return foldersSeen_; }
@@ -65,11 +56,13 @@ class TUsageDirectory : public TMyDirectory {
   void FolderUnreadable(const std::string& folder, int error) override;
 
  private:
+  std::vector<TUsage> open_;  // the folders being walked, innermost last
   std::uint64_t foldersSeen_ = 0;
   std::uint64_t filesSeen_ = 0;
 };
 
 // One whole scan into `tree`, as the report window and the command-line
 // tool run it: clear the tree if asked, walk, then show "All Done".
+// `running` points at the walker while it runs (for Stop and progress).
 void RunUsageScan(const UsageOptions& options, TReportTree& tree, TMessagePump* application,
                   TStatusLine* statusLine, TUsageDirectory** running = nullptr);

@@ -1,5 +1,8 @@
+#include <algorithm>
 #include <clocale>
+#include <cstdio>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "TempTree.h"
@@ -275,4 +278,113 @@ TEST(ReportTree, ExpandSelectAndDeleteSelected) {
   tree.Delete(r);
   EXPECT_EQ(tree.Selected(), nullptr);
   EXPECT_EQ(tree.Count(), 0u);
+}
+
+TEST(ReportTree, NodesKeepTheScansExactNumbersAndReadThemBackFromLabels) {
+  TempTree t;
+  t.File("r/a/f", 1500);
+  t.File("r/g", 700);
+  TReportTree tree;
+  UsageOptions o;
+  o.Folders = {t.Path("r")};
+  RunUsageScan(o, tree, nullptr, nullptr);
+  TTreeNode* root = tree.NodeAt(0);
+  TTreeNode* a = tree.NodeAt(1);
+  ASSERT_TRUE(root->HasSize());
+  EXPECT_EQ(root->Bytes(), 2200);
+  EXPECT_EQ(a->Bytes(), 1500);
+  EXPECT_FALSE(a->Failed());
+
+  // Renaming in place keeps the exact bytes; a new size field replaces them.
+  tree.SetLabel(a, "......1K  renamed");
+  EXPECT_EQ(a->Bytes(), 1500);
+  tree.SetLabel(a, ".....20K *edited");
+  EXPECT_EQ(a->Bytes(), 20480);
+  EXPECT_TRUE(a->Failed());
+  tree.SetLabel(a, "notes by hand");
+  EXPECT_FALSE(a->HasSize());
+  EXPECT_EQ(a->Bytes(), 0);
+
+  TReportTree back;
+  back.LoadText(tree.TextForm());
+  EXPECT_EQ(back.NodeAt(0)->Bytes(), 2048) << "whole K from the label";
+  EXPECT_FALSE(back.NodeAt(1)->HasSize());
+  back.LoadText("......3K *m\r\n");
+  EXPECT_EQ(back.NodeAt(0)->Bytes(), 3072);
+  EXPECT_TRUE(back.NodeAt(0)->Failed());
+}
+
+// Sort orders by the numbers each node keeps; the order must be the one the
+// labels themselves give, on any mix of labels.
+TEST(ReportTree, SortByNumbersGivesTheLabelsOwnOrder) {
+  std::mt19937 random(7);
+  const char* names[] = {"a", "B", "b", "", "x y", "K", "0", ".", "*"};
+  // Finished labels, near misses ("%dK %s" lacks the mark) and bare names.
+  const char* forms[] = {"......%dK  %s", "......%dK *%s", "..%dK  %s",
+                         "-%dK  %s",      "%dK %s",        ".......%dK  %s"};
+  std::vector<std::string> labels;
+  for (int i = 0; i < 400; ++i) {
+    const char* name = names[random() % std::size(names)];
+    if (random() % 4 == 0) {
+      if (*name) labels.push_back(name);
+      continue;
+    }
+    char label[64];
+    const int size = static_cast<int>(random() % 5) * (random() % 3 == 0 ? 1000 : 1);
+    std::snprintf(label, sizeof label, forms[random() % std::size(forms)], size, name);
+    labels.push_back(label);
+  }
+  TReportTree tree;
+  for (const std::string& label : labels) tree.AddChild(nullptr, label);
+  tree.SortByLabel();
+  std::stable_sort(labels.begin(), labels.end(), [](const std::string& x, const std::string& y) {
+    return CompareLabels(x, y) < 0;
+  });
+  ASSERT_EQ(tree.TopLevelCount(), labels.size());
+  for (std::size_t i = 0; i < labels.size(); ++i)
+    EXPECT_EQ(tree.TopLevel(i)->Label(), labels[i]) << i;
+}
+
+TEST(ReportTree, EveryObserverIsToldInOrderAndOneMayLeaveWhileBeingTold) {
+  struct Logger : TTreeObserver {
+    std::string name;
+    std::string* log;
+    TReportTree* tree = nullptr;
+    bool leaveOnInsert = false;
+    Logger(std::string n, std::string* l) : name(std::move(n)), log(l) {}
+    void Note(const char* what) { *log += name + what + " "; }
+    void NodesAboutToBeInserted(TTreeNode*, std::size_t) override {
+      Note("<ins");
+      if (leaveOnInsert) tree->RemoveObserver(this);
+    }
+    void NodesInserted() override { Note("ins>"); }
+    void NodesAboutToBeRemoved(TTreeNode*, std::size_t) override { Note("<rem"); }
+    void NodesRemoved() override { Note("rem>"); }
+    void NodeAboutToMove(TTreeNode*, std::size_t, std::size_t) override {}
+    void NodeMoved() override {}
+    void LabelChanged(TTreeNode*) override { Note("label"); }
+    void ExpandedChanged(TTreeNode*) override {}
+    void AboutToReorder() override {}
+    void Reordered() override {}
+    void AboutToReset() override { Note("<reset"); }
+    void Reset() override { Note("reset>"); }
+  };
+  std::string log;
+  TReportTree tree;
+  Logger first("1", &log), second("2", &log), third("3", &log);
+  tree.AddObserver(&first);
+  tree.AddObserver(&second);
+  tree.AddObserver(&third);
+  TTreeNode* node = tree.AddChild(nullptr, "a");
+  tree.SetLabel(node, "b");
+  tree.LoadText("x\n\ty\n");
+  EXPECT_EQ(log,
+            "1<ins 2<ins 3<ins 1ins> 2ins> 3ins> 1label 2label 3label "
+            "1<reset 2<reset 3<reset 1reset> 2reset> 3reset> ");
+  log.clear();
+  second.tree = &tree;
+  second.leaveOnInsert = true;
+  tree.AddChild(nullptr, "z");
+  tree.Delete(tree.TopLevel(0));
+  EXPECT_EQ(log, "1<ins 2<ins 3<ins 1ins> 3ins> 1<rem 3<rem 1rem> 3rem> ");
 }

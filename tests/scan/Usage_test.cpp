@@ -68,20 +68,20 @@ TEST(MeasureFile, SectorRoundingAndFailures) {
   t.File("s", 32000);
   t.File("big", 5LL * 1024 * 1024 * 1024);
   TUsageDirectory w;
-  w.SetState(nullptr, true, nullptr, nullptr, 0, 0, false, 0);
+  w.SetState(nullptr, nullptr, nullptr, UsageOptions{});
   EXPECT_EQ(w.MeasureFile(t.Path("big")), 5LL * 1024 * 1024 * 1024);
   EXPECT_EQ(w.MeasureFile(t.Path("missing")), -1);
   EXPECT_EQ(w.MeasureFile(t.Root()), -1);  // a folder is no file
 
-  w.AllowForSectorSize = true;
-  w.SectorBytes = 512;
+  w.Options.AllowForSectorSize = true;
+  w.Options.SectorBytes = 512;
   EXPECT_EQ(w.MeasureFile(t.Path("empty")), 512);
   EXPECT_EQ(w.MeasureFile(t.Path("k")), 1536);
-  w.SectorBytes = 32000;
+  w.Options.SectorBytes = 32000;
   EXPECT_EQ(w.MeasureFile(t.Path("empty")), 32000);
   EXPECT_EQ(w.MeasureFile(t.Path("s")), 64000);
   for (std::int32_t bad : {0, -512}) {
-    w.SectorBytes = bad;
+    w.Options.SectorBytes = bad;
     EXPECT_EQ(w.MeasureFile(t.Path("k")), -1) << bad;
   }
 }
