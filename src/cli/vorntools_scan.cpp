@@ -12,9 +12,11 @@
 #include <iostream>
 #include <string>
 
+#include "cli/TerminalText.h"
 #include "scan/Errors.h"
 #include "scan/IntegerText.h"
 #include "scan/ReportTree.h"
+#include "scan/SafeFile.h"
 #include "scan/UsageDirectory.h"
 
 namespace {
@@ -84,9 +86,11 @@ class TerminalProgress : public TMessagePump, public TStatusLine {
                                std::to_string(walker->FilesSeen()) + " files  ";
     // Keep the end of a long path: the folder's own name is what tells most.
     const std::size_t width = Columns() - 1;
-    std::string line = counts + text_;
+    // Escaped only when shown: ShowText comes once per folder.
+    const std::string folder = TerminalSafe(text_);
+    std::string line = counts + folder;
     if (line.size() > width && counts.size() + 3 < width) {
-      line = counts + "..." + text_.substr(text_.size() - (width - counts.size() - 3));
+      line = counts + "..." + folder.substr(folder.size() - (width - counts.size() - 3));
     } else if (line.size() > width) {
       line.resize(width);
     }
@@ -215,10 +219,9 @@ int main(int argc, char** argv) {
   if (sort) tree.SortByLabel();
 
   if (haveOutput) {
-    try {
-      tree.Save(output);
-    } catch (const EVorntoolsError& error) {
-      std::cerr << error.what() << ".\n";
+    if (!WriteFileReplacing(output, tree.TextForm())) {
+      std::cerr << FormatMessage("Cannot create file %s", output) << ": " << std::strerror(errno)
+                << ".\n";
       return kExitWriteFailed;
     }
   } else if (!WriteToStdout(tree.TextForm())) {

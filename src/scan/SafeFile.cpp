@@ -54,7 +54,11 @@ bool WriteFileReplacing(const std::string& path, const std::string& data) {
     return ok;
   }
 
-  std::string temp = path + ".XXXXXX";
+  // A short name in the same folder (rename stays on one file system), so a
+  // target name near the system's length limit still has room.
+  const std::size_t slash = path.rfind('/');
+  std::string temp =
+      (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + ".vtXXXXXX";
   std::vector<char> name(temp.begin(), temp.end());
   name.push_back('\0');
   const int fd = ::mkostemp(name.data(), O_CLOEXEC);

@@ -1,6 +1,23 @@
 #include "scan/UsageDirectory.h"
 
 #include <algorithm>
+#include <limits>
+
+namespace {
+
+constexpr std::int64_t kMaxBytes = std::numeric_limits<std::int64_t>::max();
+
+// Adds a non-negative count of bytes to a total. Sparse files can claim
+// lengths near 2^63, so a sum may not fit: it stops at the largest count and
+// the folder is marked, since its total is then only a lower bound.
+void AddBytes(TUsage& to, std::int64_t bytes) {
+  if (__builtin_add_overflow(to.size, bytes, &to.size)) {
+    to.size = kMaxBytes;
+    to.failed = true;
+  }
+}
+
+}  // namespace
 
 void TUsageDirectory::SetState(TMessagePump* application, TReportTree* tree,
                                TStatusLine* statusLine, const UsageOptions& options) {
@@ -24,7 +41,9 @@ std::int64_t TUsageDirectory::MeasureFile(const std::string& fileName,
     // negative total.
     const std::int64_t sector = Options.SectorBytes;
     if (sector <= 0) return -1;
-    length = sector * (length / sector + 1);
+    const std::int64_t units = length / sector + 1;
+    if (units > kMaxBytes / sector) return kMaxBytes;
+    length = sector * units;
   }
   return length;
 }
@@ -66,8 +85,13 @@ void TUsageDirectory::TheFileProcedure(const std::string& fileName, const FileCo
   ++filesSeen_;
   const std::int64_t size = MeasureFile(fileName, where);
   TUsage& current = open_.back();
-  current.size += size;
-  if (size < 0) current.failed = true;
+  // A file that cannot be measured adds nothing: the folder keeps its node
+  // and is marked, rather than losing a byte per such file.
+  if (size < 0) {
+    current.failed = true;
+  } else {
+    AddBytes(current, size);
+  }
 }
 
 void TUsageDirectory::FolderUnreadable(const std::string&, int) {
@@ -85,7 +109,7 @@ void TUsageDirectory::PostProcessDirectoryProcedure(const std::string&) {
     Tree->SetResult(record.node, record.size, record.failed);
   }
   if (!open_.empty()) {
-    open_.back().size += record.size;
+    AddBytes(open_.back(), record.size);
     if (record.failed) open_.back().failed = true;
   }
 }

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "TempTree.h"
+#include "cli/TerminalText.h"
 #include "scan/UsageDirectory.h"
 
 extern char** environ;
@@ -132,7 +133,19 @@ TEST(VorntoolsScan, UnwritableOutputExitsWithOne) {
   const std::string target = t.Path("missing-folder/r.txt");
   const Result r = RunScanTool(t, {"--output", target, t.Path("data")});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "Cannot create file " + target + ".\n");
+  EXPECT_EQ(r.err, "Cannot create file " + target + ": No such file or directory.\n");
+  // A name of 250 bytes is valid: the temporary name beside it must fit too.
+  const std::string longName = t.Path(std::string(250, 'n'));
+  EXPECT_EQ(RunScanTool(t, {"--output", longName, t.Path("data")}).status, 0);
+  EXPECT_EQ(Slurp(longName), "......0K  " + t.Path("data") + "\r\n");
+}
+
+// Folder names reach the terminal's progress line: none may steer it.
+TEST(VorntoolsScan, ProgressShowsControlBytesEscaped) {
+  EXPECT_EQ(TerminalSafe("e\x1b]2;TITLE\a"), "e\\x1B]2;TITLE\\x07");
+  EXPECT_EQ(TerminalSafe("a\x7f\n\xc2\x9b[2J"), "a\\x7F\\x0A\\xC2\\x9B[2J");
+  // Ordinary UTF-8, including other two-byte forms after 0xC2, passes as it is.
+  EXPECT_EQ(TerminalSafe("Caf\xc3\xa9 \xc2\xa9 \xc2"), "Caf\xc3\xa9 \xc2\xa9 \xc2");
 }
 
 // Ctrl-C acts as Stop: the partial report is written and the status is 130.

@@ -20,8 +20,9 @@
 // A folder tree in a fresh temporary folder, removed at the end of the test.
 class TempTree {
  public:
-  TempTree() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vorn-test-XXXXXX").string();
+  // `under` picks the file system, for tests that need tmpfs's huge sparse files.
+  explicit TempTree(const std::string& under = std::filesystem::temp_directory_path().string()) {
+    std::string pattern = (std::filesystem::path(under) / "vorn-test-XXXXXX").string();
     if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     root_ = pattern;
     // Readable by the unprivileged user that permission tests run as.
