@@ -17,12 +17,19 @@
 namespace {
 using Siblings = std::vector<std::unique_ptr<TTreeNode>>;
 
-// A label is one line of the text form: a line break in it (a file name may
-// hold one) would split the node in two and break the levels of every line
-// after it when the report is read back. Such characters show as "?".
+// A label is one line of the text form and must read back as itself: a line
+// break in it (a file name may hold one) would split the node in two, a
+// leading TAB or blank would be read as a deeper level (a folder left open by
+// Stop has its bare name as label), and a lone Ctrl-Z is skipped as an old
+// end-of-file mark. Such characters show as "?".
 std::string OneLine(const std::string& label) {
-  if (label.find_first_of("\r\n") == std::string::npos) return label;
+  const std::size_t lead = std::min(label.find_first_not_of("\t "), label.size());
+  if (lead == 0 && label != "\x1a" && label.find_first_of("\r\n") == std::string::npos) {
+    return label;
+  }
   std::string out = label;
+  std::fill_n(out.begin(), lead, '?');
+  if (out == "\x1a") out = "?";
   std::replace(out.begin(), out.end(), '\r', '?');
   std::replace(out.begin(), out.end(), '\n', '?');
   return out;

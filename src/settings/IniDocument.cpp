@@ -178,6 +178,10 @@ bool ParseValueLine(const std::string& line, std::string& name, std::string& raw
   return true;
 }
 
+// The stored form of a line as it must be written to read back the same: a
+// CR at the end of a line would be taken for part of its line break.
+std::string WritableRaw(const TIniLine& line);
+
 }  // namespace
 
 TKeyPath SplitKeyPath(const std::string& text) {
@@ -271,14 +275,29 @@ std::string TIniDocument::Serialise() const {
     if (!root) out += HeaderOf(section.path) + '\n';
     for (const TIniLine& line : section.lines) {
       if (line.isValue) {
-        out += (PlainName(line.name) ? line.name : Quote(line.name)) + '=' + line.raw + '\n';
+        out +=
+            (PlainName(line.name) ? line.name : Quote(line.name)) + '=' + WritableRaw(line) + '\n';
       } else {
-        out += line.raw + '\n';
+        out += WritableRaw(line) + '\n';
       }
     }
   }
   return out;
 }
+
+namespace {
+
+std::string WritableRaw(const TIniLine& line) {
+  if (line.raw.empty() || line.raw.back() != '\r') return line.raw;
+  std::string text;
+  if (line.isValue && DecodeValue(line.raw, text) == TValueKind::Text) return EncodeValue(text);
+  // A comment or a value of another type: its trailing CRs carry nothing.
+  std::string out = line.raw;
+  while (!out.empty() && out.back() == '\r') out.pop_back();
+  return out;
+}
+
+}  // namespace
 
 const TIniSection* TIniDocument::Find(const TKeyPath& path) const {
   for (const TIniSection& section : sections_)

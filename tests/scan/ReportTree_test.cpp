@@ -256,8 +256,10 @@ TEST(ReportTree, LineBreaksInNamesCannotBreakTheTextForm) {
   o.Folders = {t.Path("r")};
   RunUsageScan(o, tree, nullptr, nullptr);
   tree.SetLabel(tree.NodeAt(2), "a\r\nb");
-  EXPECT_EQ(tree.TextForm(),
-            "......3K  " + t.Path("r") + "\r\n\t......3K  new?line\r\n\t\ta??b\r\n");
+  tree.AddChild(nullptr, "\x1a");
+  tree.AddChild(tree.NodeAt(3), "\t name");
+  EXPECT_EQ(tree.TextForm(), "......3K  " + t.Path("r") +
+                                 "\r\n\t......3K  new?line\r\n\t\ta??b\r\n?\r\n\t??name\r\n");
   tree.Save(t.Path("out.txt"));
   TReportTree back;
   back.Load(t.Path("out.txt"));

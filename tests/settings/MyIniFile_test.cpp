@@ -313,6 +313,7 @@ TEST_F(StoreTest, HandEditedFilesAreReadAndKeptIntact) {
       "Misc-1=@Rect(1 2 3 4)\n"
       "this line means nothing\n"
       "Edit-1=6\n"
+      "Edit-4=x\r\r\r\n"
       "[Usage\\Wizard]\n"
       "Edit-1=\"C:\\\\\"\n"
       "[Usage\\Dialog]\n"
@@ -343,6 +344,9 @@ TEST_F(StoreTest, HandEditedFilesAreReadAndKeptIntact) {
   EXPECT_NE(after.find("this line means nothing\n"), std::string::npos);
   EXPECT_NE(after.find("Edit-1=7\n"), std::string::npos);
   EXPECT_EQ(message("Edit-2"), "Invalid data type for 'Edit-2'");
+  // A value ending in CRs keeps every one of them however often the file is written.
+  store.WriteText("Usage\\Dialog", "Edit-1", "8");
+  EXPECT_EQ(store.ReadText("Usage\\Dialog", "Edit-4", ""), "x\r\r");
 }
 
 TEST_F(StoreTest, GarbageFilesNeverCrashTheStore) {
