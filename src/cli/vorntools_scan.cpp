@@ -37,7 +37,7 @@ void OnInterrupt(int) {
 
 const char kUsage[] =
     "Usage: vorntools-scan [--depth N] [--min-size K] [--sector-size BYTES] [--sort]\n"
-    "                      [--output FILE] FOLDER...\n";
+    "                      [--output FILE] [--problems FILE] FOLDER...\n";
 
 void PrintHelp() {
   std::cout << kUsage
@@ -51,6 +51,8 @@ void PrintHelp() {
                "  --sector-size BYTES   count every file in whole units of BYTES\n"
                "  --sort                sort each folder's sub-folders by size, then name\n"
                "  --output FILE         write the report to FILE instead of standard output\n"
+               "  --problems FILE       write what could not be read to FILE, a line each:\n"
+               "                        the path, a TAB and the reason ('-': standard error)\n"
                "  --help                show this help\n"
                "  --version             show the version\n"
                "\n"
@@ -116,6 +118,12 @@ class TerminalProgress : public TMessagePump, public TStatusLine {
   std::chrono::steady_clock::time_point last_;
 };
 
+int CannotCreate(const std::string& file) {
+  std::cerr << FormatMessage("Cannot create file %s", file) << ": " << std::strerror(errno)
+            << ".\n";
+  return kExitWriteFailed;
+}
+
 bool WriteToStdout(const std::string& text) {
   std::size_t done = 0;
   while (done < text.size()) {
@@ -139,6 +147,7 @@ int main(int argc, char** argv) {
   bool sort = false;
   std::string output;
   bool haveOutput = false;
+  std::string problemsFile;
 
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -171,7 +180,7 @@ int main(int argc, char** argv) {
       inlineValue = true;
     }
     if (name != "--depth" && name != "--min-size" && name != "--sector-size" &&
-        name != "--output") {
+        name != "--output" && name != "--problems") {
       return UsageError("unknown option '" + arg + "'");
     }
     if (!inlineValue) {
@@ -181,6 +190,11 @@ int main(int argc, char** argv) {
     if (name == "--output") {
       output = value;
       haveOutput = true;
+      continue;
+    }
+    if (name == "--problems") {
+      if (value.empty()) return UsageError("option '--problems' needs a file name");
+      problemsFile = value;
       continue;
     }
     const auto number = TryStrToInt(value);
@@ -208,8 +222,9 @@ int main(int argc, char** argv) {
 
   TReportTree tree;
   TerminalProgress progress(isatty(STDERR_FILENO) == 1);
+  ScanOutcome outcome;
   try {
-    RunUsageScan(options, tree, &progress, &progress, &progress.walker);
+    outcome = RunUsageScan(options, tree, &progress, &progress, &progress.walker);
   } catch (const EVorntoolsError& error) {
     progress.Clear();
     std::cerr << "vorntools-scan: " << error.what() << ".\n";
@@ -219,14 +234,21 @@ int main(int argc, char** argv) {
   if (sort) tree.SortByLabel();
 
   if (haveOutput) {
-    if (!WriteFileReplacing(output, tree.TextForm())) {
-      std::cerr << FormatMessage("Cannot create file %s", output) << ": " << std::strerror(errno)
-                << ".\n";
-      return kExitWriteFailed;
-    }
+    if (!WriteFileReplacing(output, tree.TextForm())) return CannotCreate(output);
   } else if (!WriteToStdout(tree.TextForm())) {
     std::cerr << "Cannot write to standard output: " << std::strerror(errno) << ".\n";
     return kExitWriteFailed;
+  }
+  if (!problemsFile.empty()) {
+    std::string lines;
+    for (const ScanProblem& problem : outcome.problems) {
+      lines += problem.path + '\t' + problem.reason + '\n';
+    }
+    if (problemsFile == "-") {
+      std::fputs(lines.c_str(), stderr);
+    } else if (!WriteFileReplacing(problemsFile, lines)) {
+      return CannotCreate(problemsFile);
+    }
   }
   return interrupted ? kExitInterrupted : kExitOk;
 }

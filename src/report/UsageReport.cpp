@@ -31,6 +31,7 @@
 #include "dialogs/UsageDialog.h"
 #include "dialogs/UsageWizard.h"
 #include "report/FontDialog.h"
+#include "report/ProblemsWindow.h"
 #include "report/ReportModel.h"
 #include "report/ReportPrint.h"
 #include "report/StatusText.h"
@@ -73,6 +74,7 @@ TUsageReport::TUsageReport(QWidget* owner, const QString& root) : TMyReport(owne
   setObjectName("UsageReport");
   BuildWindow();
   Wizard = new TUsageWizard(this, root);
+  ProblemsWindow = new TProblemsWindow(this);
   Dialog = new TUsageDialog(this, root);
   RestoreAtStart();
 }
@@ -231,6 +233,10 @@ void TUsageReport::BuildMenu() {
   separator(edit, "N3");
   AddItem(edit, "Font1", "&Font...", none, &TUsageReport::Font1Click);
 
+  QMenu* view = MainMenu1->addMenu("&View");
+  view->setObjectName("View1");
+  AddItem(view, "Problems1", "&Problems...", none, &TUsageReport::Problems1Click);
+
   // An item of the bar itself: it acts when clicked.
   auto* stop = new QAction("&Stop", this);
   stop->setObjectName("Stop1");
@@ -351,7 +357,14 @@ void TUsageReport::RunScan(const UsageOptions& options) {
   // The view sees the scan's changes each time the interface gets its turn.
   model_->SetBatching(true);
   pumpClock_.invalidate();
-  RunUsageScan(options, tree_, this, this, &UsageDirectory);
+  ProblemsWindow->SetProblems({});
+  ScanOutcome outcome = RunUsageScan(options, tree_, this, this, &UsageDirectory);
+  const std::size_t count = outcome.problems.size();
+  if (!outcome.stopped && count > 0) {
+    ShowText("All Done (" + std::to_string(count) + (count == 1 ? " problem" : " problems") +
+             ": View > Problems...)");
+  }
+  ProblemsWindow->SetProblems(std::move(outcome.problems));
 }
 
 void TUsageReport::ProcessMessages() {
@@ -375,6 +388,12 @@ void TUsageReport::New1Click() {
   Command([this] {
     while (tree_.TopLevelCount() > 0) tree_.Delete(tree_.TopLevel(0));
   });
+}
+
+void TUsageReport::Problems1Click() {
+  ProblemsWindow->show();
+  ProblemsWindow->raise();
+  ProblemsWindow->activateWindow();
 }
 
 void TUsageReport::Dialog1Click() {

@@ -24,6 +24,7 @@ class QStatusBar;
 class QTextEdit;
 class QTreeView;
 class TFontDialog;
+class TProblemsWindow;
 class TReportModel;
 class TStatusText;
 class TUsageDialog;
@@ -51,6 +52,7 @@ class TUsageReport : public TMyReport, public TMessagePump, public TStatusLine {
 
   // Runs one scan in the window; the interface stays live meanwhile.
   void RunScan(const UsageOptions& options);
+  TProblemsWindow* ProblemsWindow = nullptr;  // what the last scan could not read
 
   // TMessagePump: handles pending interface events at most every few
   // milliseconds, so a scan through many small folders does not spend its
@@ -94,6 +96,7 @@ class TUsageReport : public TMyReport, public TMessagePump, public TStatusLine {
   void Expand1Click();
   void Contract1Click();
   void Font1Click();
+  void Problems1Click();
   void Stop1Click();
   void Help2Click();
   void About1Click();

@@ -12,6 +12,13 @@
 
 namespace {
 
+// A name listed as a file that is something else by the time it is measured:
+// -1, with an error number that tells why.
+std::int64_t NotAFile(const struct stat& st) {
+  errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+  return -1;
+}
+
 // The kernel's record; glibc 2.36 has no getdents64 wrapper in every build.
 struct LinuxDirent64 {
   ino64_t d_ino;
@@ -70,7 +77,7 @@ bool FolderHandle::Identify(FolderId& id) const {
 std::int64_t FolderHandle::FileLength(const char* name) const {
   struct stat st;
   if (::fstatat(fd_, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return -1;
-  if (!S_ISREG(st.st_mode)) return -1;
+  if (!S_ISREG(st.st_mode)) return NotAFile(st);
   return static_cast<std::int64_t>(st.st_size);
 }
 
@@ -151,6 +158,6 @@ bool NameMatches(const std::string& pattern, const char* name) {
 std::int64_t FileLengthOfPath(const std::string& path) {
   struct stat st;
   if (::fstatat(AT_FDCWD, path.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return -1;
-  if (!S_ISREG(st.st_mode)) return -1;
+  if (!S_ISREG(st.st_mode)) return NotAFile(st);
   return static_cast<std::int64_t>(st.st_size);
 }

@@ -1,6 +1,8 @@
 #include "scan/UsageDirectory.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -40,7 +42,10 @@ std::int64_t TUsageDirectory::MeasureFile(const std::string& fileName,
     // A sector size of 0 or less cannot round anything: a failure, never a
     // negative total.
     const std::int64_t sector = Options.SectorBytes;
-    if (sector <= 0) return -1;
+    if (sector <= 0) {
+      errno = EINVAL;
+      return -1;
+    }
     const std::int64_t units = length / sector + 1;
     if (units > kMaxBytes / sector) return kMaxBytes;
     length = sector * units;
@@ -88,15 +93,18 @@ void TUsageDirectory::TheFileProcedure(const std::string& fileName, const FileCo
   // A file that cannot be measured adds nothing: the folder keeps its node
   // and is marked, rather than losing a byte per such file.
   if (size < 0) {
+    const int error = errno;
     current.failed = true;
+    problems_.push_back({fileName, std::strerror(error)});
   } else {
     AddBytes(current, size);
   }
 }
 
-void TUsageDirectory::FolderUnreadable(const std::string&, int) {
+void TUsageDirectory::FolderUnreadable(const std::string& folder, int error) {
   if (StopRequested || open_.empty()) return;
   open_.back().failed = true;
+  problems_.push_back({folder, std::strerror(error)});
 }
 
 void TUsageDirectory::PostProcessDirectoryProcedure(const std::string&) {
@@ -114,8 +122,10 @@ void TUsageDirectory::PostProcessDirectoryProcedure(const std::string&) {
   }
 }
 
-void RunUsageScan(const UsageOptions& options, TReportTree& tree, TMessagePump* application,
-                  TStatusLine* statusLine, TUsageDirectory** running) {
+const char* const kScanStoppedText = "Stopped: the report is incomplete";
+
+ScanOutcome RunUsageScan(const UsageOptions& options, TReportTree& tree, TMessagePump* application,
+                         TStatusLine* statusLine, TUsageDirectory** running) {
   if (options.ClearReport) tree.Clear();
   TUsageDirectory walker;
   walker.SetState(application, &tree, statusLine, options);
@@ -127,5 +137,10 @@ void RunUsageScan(const UsageOptions& options, TReportTree& tree, TMessagePump* 
   } publish{running};
   if (running) *running = &walker;
   walker.DoProcedureToAllMatchingFiles();
-  if (statusLine) statusLine->ShowText("All Done");
+  ScanOutcome outcome;
+  // A scan cut short must not read as the real result.
+  outcome.stopped = StopRequested;
+  outcome.problems = walker.TakeProblems();
+  if (statusLine) statusLine->ShowText(outcome.stopped ? kScanStoppedText : "All Done");
+  return outcome;
 }

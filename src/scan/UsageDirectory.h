@@ -29,6 +29,13 @@ class TUsage {
   }
 };
 
+// A folder that could not be listed or a file that could not be measured,
+// with the system's reason ("Permission denied").
+struct ScanProblem {
+  std::string path;
+  std::string reason;
+};
+
 // The walker that measures every file and builds the report tree.
 class TUsageDirectory : public TMyDirectory {
  public:
@@ -44,6 +51,10 @@ class TUsageDirectory : public TMyDirectory {
   TStatusLine* StatusLine = nullptr;
   UsageOptions Options;
 
+  // What could not be read, in walk order.
+  const std::vector<ScanProblem>& Problems() const { return problems_; }
+  std::vector<ScanProblem> TakeProblems() { return std::move(problems_); }
+
   // Figures for progress displays.
   std::uint64_t FoldersSeen() const { return foldersSeen_; }
   std::uint64_t FilesSeen() const { return filesSeen_; }
@@ -57,12 +68,22 @@ class TUsageDirectory : public TMyDirectory {
 
  private:
   std::vector<TUsage> open_;  // the folders being walked, innermost last
+  std::vector<ScanProblem> problems_;
   std::uint64_t foldersSeen_ = 0;
   std::uint64_t filesSeen_ = 0;
 };
 
+// How a scan ended.
+struct ScanOutcome {
+  bool stopped = false;  // ended by Stop: the report is incomplete
+  std::vector<ScanProblem> problems;
+};
+
+extern const char* const kScanStoppedText;  // "Stopped: the report is incomplete"
+
 // One whole scan into `tree`, as the report window and the command-line
-// tool run it: clear the tree if asked, walk, then show "All Done".
+// tool run it: clear the tree if asked, walk, then show "All Done", or
+// kScanStoppedText when Stop ended it.
 // `running` points at the walker while it runs (for Stop and progress).
-void RunUsageScan(const UsageOptions& options, TReportTree& tree, TMessagePump* application,
-                  TStatusLine* statusLine, TUsageDirectory** running = nullptr);
+ScanOutcome RunUsageScan(const UsageOptions& options, TReportTree& tree, TMessagePump* application,
+                         TStatusLine* statusLine, TUsageDirectory** running = nullptr);

@@ -1,5 +1,8 @@
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
@@ -7,15 +10,18 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTableView>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
 #include <QTreeView>
 
 #include "ReportSupport.h"
+#include "Unprivileged.h"
 #include "dialogs/DialogCommon.h"
 #include "dialogs/UsageDialog.h"
 #include "dialogs/UsageWizard.h"
+#include "report/ProblemsWindow.h"
 #include "report/ReportModel.h"
 #include "scan/MyDirectory.h"
 #include "scan/UsageDirectory.h"
@@ -58,6 +64,8 @@ TEST_F(ReportTest, MenuHasEveryItemInOrderWithCaptionsAndShortcuts) {
                                 "Contract|",
                                 "-",
                                 "&Font...|",
+                                "&View",
+                                "&Problems...|",
                                 "&Stop",
                                 "&Help",
                                 "&Help...|F1",
@@ -221,7 +229,7 @@ TEST_F(ReportTest, WithoutClearReportANewScanAddsAfterTheOldNodes) {
   EXPECT_EQ(window->StatusText(), "All Done");
 }
 
-TEST_F(ReportTest, StopDuringAScanLeavesAPartialTreeAndAllDone) {
+TEST_F(ReportTest, StopDuringAScanLeavesAPartialTreeAndSaysItIsIncomplete) {
   const QString root = MakeFolders();
   auto window = NewWindow();
   // Stop before any scan has no effect on the next one.
@@ -257,7 +265,7 @@ TEST_F(ReportTest, StopDuringAScanLeavesAPartialTreeAndAllDone) {
   ASSERT_GE(window->Tree().TopLevelCount(), 1u);
   EXPECT_EQ(window->Tree().TopLevel(0)->Label(), "kept");
   EXPECT_LT(window->Tree().Count(), full + 1);
-  EXPECT_EQ(window->StatusText(), "All Done");
+  EXPECT_EQ(window->StatusText(), "Stopped: the report is incomplete");
   EXPECT_FALSE(window->Scanning());
 }
 
@@ -377,6 +385,35 @@ TEST_F(ReportTest, DamagedSettingsAreReportedAndTheRestIsStillRead) {
 }  // namespace
 
 namespace {
+
+// Run as an unprivileged user, where a folder without permissions cannot be read.
+TEST_F(ReportTest, ProblemsAreCountedInTheStatusLineAndListedInTheirWindow) {
+  const QString root = MakeFolders();
+  QDir().mkpath(root + "/shut");
+  ::chmod(QFile::encodeName(root + "/shut").constData(), 0);
+  const auto out = RunUnprivileged(
+      [&] {
+        auto window = NewWindow();
+        answer = [&](QDialog& d) {
+          FillDialog(*qobject_cast<TUsageDialog*>(&d), {root}, "0", "0", true);
+          return int(mrOk);
+        };
+        Trigger(*window, "Dialog1");
+        Trigger(*window, "Problems1");
+        window->ProblemsWindow->List()->selectAll();
+        std::string text = window->StatusText().toStdString() + "\n" +
+                           window->ProblemsWindow->SelectedText().toStdString();
+        window->ProblemsWindow->SetProblems({});
+        text += window->ProblemsWindow->EmptyNote()->isVisibleTo(window->ProblemsWindow)
+                    ? "empty note shown"
+                    : "no empty note";
+        return text;
+      },
+      {home_.path().toStdString()});
+  if (!out) GTEST_SKIP() << "SKIPPED LOUDLY: cannot run as an unprivileged user here";
+  EXPECT_EQ(*out, "All Done (1 problem: View > Problems...)\n" + (root + "/shut").toStdString() +
+                      "\tPermission denied\nempty note shown");
+}
 
 TEST_F(ReportTest, AnErrorDuringAScanEndsItAndTheWindowStaysUsable) {
   const QString root = MakeFolders();

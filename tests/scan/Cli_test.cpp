@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "TempTree.h"
+#include "Unprivileged.h"
 #include "cli/TerminalText.h"
 #include "scan/UsageDirectory.h"
 
@@ -138,6 +139,20 @@ TEST(VorntoolsScan, UnwritableOutputExitsWithOne) {
   const std::string longName = t.Path(std::string(250, 'n'));
   EXPECT_EQ(RunScanTool(t, {"--output", longName, t.Path("data")}).status, 0);
   EXPECT_EQ(Slurp(longName), "......0K  " + t.Path("data") + "\r\n");
+}
+
+TEST(VorntoolsScan, ProblemsGoToTheirFileALineEach) {
+  TempTree t;
+  t.File("data/shut/f", 1);
+  ::chmod(t.Path("data/shut").c_str(), 0);
+  const auto out = RunUnprivileged(
+      [&] {
+        const Result r = RunScanTool(t, {"--problems", t.Path("problems.txt"), t.Path("data")});
+        return std::to_string(r.status) + "|" + Slurp(t.Path("problems.txt"));
+      },
+      {t.Root()});
+  if (!out) GTEST_SKIP() << "SKIPPED LOUDLY: cannot run as an unprivileged user here";
+  EXPECT_EQ(*out, "0|" + t.Path("data/shut") + "\tPermission denied\n");
 }
 
 // Folder names reach the terminal's progress line: none may steer it.

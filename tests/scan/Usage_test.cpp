@@ -156,6 +156,31 @@ TEST(UsageScan, UnlistableFolderIsMarkedNotEmpty) {
   EXPECT_EQ(*out, "......2K *" + t.Path("p") + "\r\n\t......0K *shut\r\n");
 }
 
+// Each folder that cannot be listed and each file that cannot be measured
+// is named once, with the system's reason, in the order the walk met them.
+TEST(UsageScan, ProblemsNameWhatCouldNotBeReadAndWhy) {
+  TempTree t;
+  t.File("p/shut/f", 5000);
+  t.File("p/locked/c", 10);
+  t.File("p/fine/g", 10);
+  ::chmod(t.Path("p/shut").c_str(), 0);
+  ::chmod(t.Path("p/locked").c_str(), 0444);
+  const auto out = RunUnprivileged([&] {
+    TReportTree tree;
+    UsageOptions o;
+    o.Folders = {t.Path("p")};
+    const ScanOutcome outcome = RunUsageScan(o, tree, nullptr, nullptr);
+    std::string text = tree.TextForm() + "--\n";
+    for (const ScanProblem& p : outcome.problems) text += p.path + "\t" + p.reason + "\n";
+    return text;
+  });
+  if (!out) GTEST_SKIP() << "SKIPPED LOUDLY: cannot run as an unprivileged user here";
+  std::string shut = t.Path("p/shut") + "\tPermission denied\n";
+  std::string locked = t.Path("p/locked/c") + "\tPermission denied\n";
+  if (out->find("shut") > out->find("locked")) std::swap(shut, locked);
+  EXPECT_EQ(out->substr(out->find("--\n") + 3), shut + locked) << *out;
+}
+
 TEST(UsageScan, MissingFolderOrFileAsStartGivesZeroUnmarked) {
   TempTree t;
   t.File("file", 5000);
@@ -220,7 +245,7 @@ TEST(UsageScan, StopWhileEnteringAFolderLeavesOpenAncestorsBare) {
   const std::string text = Scan(o, tree, &ui, &ui);
   EXPECT_EQ(text, "......3K  " + t.Path("q") + "\r\n\t......3K  done\r\n" + t.Path("r") +
                       "\r\n\tx\r\n\t\ty\r\n");
-  EXPECT_EQ(ui.last, "All Done");
+  EXPECT_EQ(ui.last, "Stopped: the report is incomplete");
 }
 
 TEST(UsageScan, TreeFullEndsTheScanWithTheInsertError) {

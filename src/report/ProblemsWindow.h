@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QDialog>
+#include <vector>
+
+#include "scan/UsageDirectory.h"
+
+class QLabel;
+class QTableView;
+class QSortFilterProxyModel;
+class TProblemsModel;
+
+// What the last scan could not read: path and reason, sortable by either
+// column, rows copyable as "path<TAB>reason" lines. A plain sentence stands in
+// for the list when there was nothing.
+class TProblemsWindow : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit TProblemsWindow(QWidget* owner);
+
+  void SetProblems(std::vector<ScanProblem> problems);
+  // The selected rows as the clipboard gets them, in the order shown.
+  QString SelectedText() const;
+  QTableView* List() const { return list_; }
+  QLabel* EmptyNote() const { return empty_; }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void CopySelection();
+
+  TProblemsModel* model_;
+  QSortFilterProxyModel* sorted_;
+  QTableView* list_;
+  QLabel* empty_;
+};
