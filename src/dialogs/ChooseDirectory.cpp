@@ -23,6 +23,12 @@ namespace {
 // thick the running window manager draws its frame.
 constexpr int kDesignFrameHeight = 27;
 constexpr int kListHeightAllowance = 110;
+// Width the layout was drawn at; what a wider window adds goes to the list
+// and the drive box, and the buttons keep to the right edge.
+constexpr int kDesignWidth = 291;
+constexpr int kListWidth = 177;
+constexpr int kBevelWidth = 153;
+constexpr int kButtonLeft = 200;
 
 QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback) {
   return QIcon::fromTheme(QString::fromLatin1(name), QApplication::style()->standardIcon(fallback));
@@ -248,13 +254,13 @@ TChooseDirectory::TChooseDirectory(QWidget* owner) : QDialog(owner) {
   setWindowTitle(QStringLiteral("Select a Directory"));
   setFont(DesignFont(true));
   setSizeGripEnabled(false);
-  resize(291, 323);
-  setMinimumSize(291, 140);
+  resize(kDesignWidth, 323);
+  setMinimumSize(kDesignWidth, 140);
 
   Bevel1 = new QFrame(this);
   Bevel1->setObjectName("Bevel1");
   Bevel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  Bevel1->setGeometry(8, 40, 153, 241);
+  Bevel1->setGeometry(8, 40, kBevelWidth, 241);
 
   Path = new QLabel(this);
   Path->setObjectName("Path");
@@ -262,21 +268,21 @@ TChooseDirectory::TChooseDirectory(QWidget* owner) : QDialog(owner) {
 
   DirectoryListBox1 = new TDirectoryListBox(this);
   DirectoryListBox1->setObjectName("DirectoryListBox1");
-  DirectoryListBox1->setGeometry(8, 72, 177, 228);
+  DirectoryListBox1->setGeometry(8, 72, kListWidth, 228);
   DirectoryListBox1->setToolTip(QStringLiteral("Choose a directory and press OK"));
 
   DriveComboBox1 = new TDriveComboBox(this);
   DriveComboBox1->setObjectName("DriveComboBox1");
-  DriveComboBox1->setGeometry(8, 40, 177, 19);
+  DriveComboBox1->setGeometry(8, 40, kListWidth, 19);
 
   OK = new QPushButton(QStringLiteral("&OK"), this);
   OK->setObjectName("OK");
-  OK->setGeometry(200, 40, 75, 25);
+  OK->setGeometry(kButtonLeft, 40, 75, 25);
   OK->setDefault(true);
 
   Cancel = new QPushButton(QStringLiteral("&Cancel"), this);
   Cancel->setObjectName("Cancel");
-  Cancel->setGeometry(200, 72, 75, 25);
+  Cancel->setGeometry(kButtonLeft, 72, 75, 25);
 
   setTabOrder(DirectoryListBox1, DriveComboBox1);
   setTabOrder(DriveComboBox1, OK);
@@ -324,8 +330,14 @@ void TChooseDirectory::DriveComboBox1Change() {
 
 void TChooseDirectory::FormResize() {
   const int outerHeight = height() + kDesignFrameHeight;
+  const int wider = std::max(0, width() - kDesignWidth);
+  DirectoryListBox1->resize(kListWidth + wider, DirectoryListBox1->height());
   DirectoryListBox1->SetRoundedHeight(outerHeight - kListHeightAllowance);
-  Bevel1->resize(Bevel1->width(), DirectoryListBox1->height());
+  Bevel1->resize(kBevelWidth + wider, DirectoryListBox1->height());
+  DriveComboBox1->resize(kListWidth + wider, DriveComboBox1->height());
+  OK->move(kButtonLeft + wider, OK->y());
+  Cancel->move(kButtonLeft + wider, Cancel->y());
+  ShowPath();
 }
 
 void TChooseDirectory::reject() {
@@ -357,11 +369,16 @@ void TChooseDirectory::OpenEntry(const QString& path, int part) {
 }
 
 void TChooseDirectory::DirectoryChanged(const QString& folder) {
-  Path->setText(MinimizeName(folder, Path->fontMetrics(), DirectoryListBox1->width()));
-  Path->adjustSize();
+  ShowPath();
   SelectDriveOf(folder);
   const int drive = DriveComboBox1->IndexOfFolder(folder);
   if (drive >= 0) FoldersByDrive()[DriveComboBox1->Drives()[drive].mountPoint] = folder;
+}
+
+void TChooseDirectory::ShowPath() {
+  Path->setText(MinimizeName(DirectoryListBox1->Directory(), Path->fontMetrics(),
+                             DirectoryListBox1->width()));
+  Path->adjustSize();
 }
 
 void TChooseDirectory::SelectDriveOf(const QString& folder) {

@@ -110,5 +110,6 @@ class TChooseDirectory : public QDialog {
   void OpenEntry(const QString& path, int part);
   void DirectoryChanged(const QString& folder);
   void SelectDriveOf(const QString& folder);
+  void ShowPath();
   bool shownBefore_ = false;
 };

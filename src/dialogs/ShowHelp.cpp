@@ -4,9 +4,11 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
+#include <QScreen>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QWindow>
+#include <algorithm>
 
 #include "dialogs/About.h"
 
@@ -27,6 +29,27 @@ QString FolderPart(const QString& path) {
   return path.left(path.lastIndexOf('/') + 1);
 }
 
+// Centres a new window on `owner` (on the screen without one), moved and if
+// need be shrunk so that all of it is on the owner's screen. The new window
+// has no frame yet: the owner's stands in for it.
+void PlaceOver(QWidget* window, const QWidget* owner) {
+  const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const QRect area = screen->availableGeometry();
+  QMargins frame;
+  if (owner) {
+    const QRect outer = owner->frameGeometry(), inner = owner->geometry();
+    frame = {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+             outer.bottom() - inner.bottom()};
+  }
+  QRect placed(QPoint(), (window->size().grownBy(frame)).boundedTo(area.size()));
+  placed.moveCenter(owner ? owner->frameGeometry().center() : area.center());
+  placed.moveLeft(std::clamp(placed.left(), area.left(), area.right() + 1 - placed.width()));
+  placed.moveTop(std::clamp(placed.top(), area.top(), area.bottom() + 1 - placed.height()));
+  window->resize(placed.size().shrunkBy(frame));
+  window->move(placed.topLeft());  // a window's position is its frame's
+}
+
 void OpenHelpWindow(const QString& file) {
   QPointer<QTextBrowser>& browser = HelpBrowser();
   if (!browser) {
@@ -37,6 +60,9 @@ void OpenHelpWindow(const QString& file) {
     browser->setWindowIcon(MainIcon());
     browser->setOpenExternalLinks(true);
     browser->resize(640, 520);
+    QWidget* owner = QApplication::activeModalWidget();
+    if (!owner) owner = QApplication::activeWindow();
+    PlaceOver(browser, owner);
   }
   // The guide is HTML whatever its file name says. Loading it as the
   // browser's source keeps its links to its own sections working.

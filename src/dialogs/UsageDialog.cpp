@@ -264,7 +264,11 @@ void TUsageDialog::DeleteDirectoryButtonClick() {
 
 void TUsageDialog::BrowseButtonClick() {
   // Cancel in the chooser means "keep what I had", so only OK takes its folder.
-  if (ChooseDirectory->exec() != mrOk) return;
+  const bool chosen = ChooseDirectory->exec() == mrOk;
+  // Back in the folder field either way: there Enter means OK, while on
+  // "..." it would open the chooser again.
+  pathEdit->setFocus(Qt::OtherFocusReason);
+  if (!chosen) return;
   pathEdit->setEditText(ChooseDirectory->ChosenDirectory());
   pathEditChange();
 }

@@ -2,12 +2,15 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFontDatabase>
 #include <QFontDialog>
 #include <QFontInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPixmap>
 #include <QVBoxLayout>
+#include <climits>
+#include <cstdlib>
 
 namespace {
 struct NamedColor {
@@ -22,6 +25,25 @@ constexpr NamedColor kColors[] = {
     {"Silver", 0xC0C0C0}, {"Red", 0xFF0000},     {"Lime", 0x00FF00},  {"Yellow", 0xFFFF00},
     {"Blue", 0x0000FF},   {"Fuchsia", 0xFF00FF}, {"Aqua", 0x00FFFF},  {"White", 0xFFFFFF},
 };
+
+// The style of `family` nearest in weight among those of the font's slant.
+// Left to itself the chooser would take the first style listed, which may
+// well be an oblique one.
+QString StyleOf(const QString& family, const QFont& font) {
+  QString best;
+  int bestDistance = INT_MAX;
+  for (const QString& style : QFontDatabase::styles(family)) {
+    // QFontDatabase::italic() knows nothing of oblique faces; the font does.
+    const QFont face = QFontDatabase::font(family, style, 10);
+    const int distance =
+        std::abs(face.weight() - font.weight()) + (face.italic() != font.italic() ? 10000 : 0);
+    if (distance < bestDistance) {
+      best = style;
+      bestDistance = distance;
+    }
+  }
+  return best;
+}
 }  // namespace
 
 TFontDialog::TFontDialog(QWidget* parent) : QDialog(parent) {
@@ -56,9 +78,23 @@ TFontDialog::TFontDialog(QWidget* parent) : QDialog(parent) {
 }
 
 QFont TFontDialog::Font() const {
-  // Weight and slant say the style; a style name would override them later.
-  QFont font = fonts_->currentFont();
-  font.setStyleName(QString());
+  // Only what was changed here changes: OK on an untouched dialog gives back
+  // the very font it was opened on, down to a face this machine lacks.
+  const QFont now = fonts_->currentFont();
+  QFont font = given_;
+  if (now.family() != shown_.family()) {
+    font.setFamily(now.family());
+    font.setFamilies({now.family()});
+  }
+  if (now.pointSizeF() != shown_.pointSizeF()) font.setPointSizeF(now.pointSizeF());
+  if (now.underline() != shown_.underline()) font.setUnderline(now.underline());
+  if (now.strikeOut() != shown_.strikeOut()) font.setStrikeOut(now.strikeOut());
+  if (now.weight() != shown_.weight() || now.italic() != shown_.italic()) {
+    font.setWeight(now.weight());
+    font.setItalic(now.italic());
+    // Weight and slant say the style; a style name would override them later.
+    font.setStyleName(QString());
+  }
   return font;
 }
 
@@ -66,11 +102,13 @@ void TFontDialog::SetFont(const QFont& font) {
   // The lists hold installed families only: show the one the font is drawn
   // with when its own face is missing here.
   QFont shown = font;
-  shown.setStyleName(QString());
   const QString family = QFontInfo(font).family();
   shown.setFamily(family);
   shown.setFamilies({family});
+  shown.setStyleName(StyleOf(family, font));
   fonts_->setCurrentFont(shown);
+  given_ = font;
+  shown_ = fonts_->currentFont();
 }
 
 QColor TFontDialog::Color() const {

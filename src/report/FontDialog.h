@@ -23,4 +23,6 @@ class TFontDialog : public QDialog {
  private:
   QFontDialog* fonts_;
   QComboBox* colors_;
+  QFont given_;  // as SetFont had it
+  QFont shown_;  // as the chooser showed it then
 };

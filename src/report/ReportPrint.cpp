@@ -3,18 +3,61 @@
 #include <QAbstractTextDocumentLayout>
 #include <QPainter>
 #include <QPrinter>
+#include <QTextBlock>
+#include <QTextBlockFormat>
+#include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
 #include <QTextOption>
+#include <algorithm>
 
 #include "scan/Errors.h"
+
+namespace {
+
+// The layout takes tab distances in 96-per-inch units and scales them to
+// the printer itself: half an inch.
+constexpr qreal kTabStop = 48.0;
+// No nearer the paper's edge than this, whatever the printer would allow:
+// a PDF allows none at all.
+constexpr qreal kLeastMarginMm = 15.0;
+
+void KeepLeastMargins(QPrinter& printer) {
+  const QMarginsF now = printer.pageLayout().margins(QPageLayout::Millimeter);
+  const QMarginsF wanted(std::max(now.left(), kLeastMarginMm), std::max(now.top(), kLeastMarginMm),
+                         std::max(now.right(), kLeastMarginMm),
+                         std::max(now.bottom(), kLeastMarginMm));
+  // Refused only where the paper is too small for them; then the printer's stay.
+  printer.setPageMargins(wanted, QPageLayout::Millimeter);
+}
+
+// One block per line; its leading TABs become the block's indent, so a line
+// too long for the page goes on under the start of its own text.
+void FillIndented(QTextDocument& document, const QString& text, qreal indentStep) {
+  QTextCursor cursor(&document);
+  const QStringList lines = text.split(QLatin1Char('\n'));
+  for (qsizetype i = 0; i < lines.size(); ++i) {
+    const QString& line = lines[i];
+    qsizetype depth = 0;
+    while (depth < line.size() && line[depth] == QLatin1Char('\t')) ++depth;
+    QTextBlockFormat format;
+    format.setLeftMargin(qreal(depth) * indentStep);
+    if (i == 0)
+      cursor.setBlockFormat(format);
+    else
+      cursor.insertBlock(format);
+    cursor.insertText(line.mid(depth));
+  }
+}
+
+}  // namespace
 
 void PrintPlainText(QPrinter& printer, const QString& text, const QFont& font, const QColor& color,
                     const QString& jobName) {
   printer.setDocName(jobName);
-  // The printable area is the layout area: the printer's own minimum
-  // margins, nothing added.
+  // The layout area is the page within its margins.
   printer.setFullPage(false);
-  printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+  KeepLeastMargins(printer);
 
   QTextDocument document;
   // Measured in the printer's own resolution, so what is laid out is what prints.
@@ -23,11 +66,10 @@ void PrintPlainText(QPrinter& printer, const QString& text, const QFont& font, c
   document.setDefaultFont(font);
   QTextOption option = document.defaultTextOption();
   option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-  // The layout takes tab distances in 96-per-inch units and scales them to
-  // the printer itself: half an inch.
-  option.setTabStopDistance(48.0);
+  option.setTabStopDistance(kTabStop);
   document.setDefaultTextOption(option);
-  document.setPlainText(text);
+  // Block margins, unlike tab stops, are taken in the printer's own pixels.
+  FillIndented(document, text, kTabStop * printer.logicalDpiX() / 96.0);
 
   const QRectF area = printer.pageRect(QPrinter::DevicePixel);
   const QSizeF page(area.width(), area.height());
@@ -39,17 +81,22 @@ void PrintPlainText(QPrinter& printer, const QString& text, const QFont& font, c
         printer.outputFileName().isEmpty() ? printer.printerName() : printer.outputFileName();
     throw EVorntoolsError(FormatMessage("Cannot print to %s", target.toStdString()));
   }
-  const int pages = document.pageCount();
-  for (int p = 0; p < pages; ++p) {
-    if (p > 0) printer.newPage();
-    painter.save();
-    const qreal top = p * page.height();
-    painter.translate(0, -top);
-    QAbstractTextDocumentLayout::PaintContext context;
-    context.clip = QRectF(0, top, page.width(), page.height());
-    context.palette.setColor(QPalette::Text, color);
-    document.documentLayout()->draw(&painter, context);
-    painter.restore();
+  // Line by line: a line that would cross a page's foot is laid out at the
+  // top of the next page, yet its block still begins on this one, so drawing
+  // whole blocks page by page would print it twice, once in the margin.
+  painter.setPen(color);
+  document.documentLayout()->documentSize();  // lays out all of it: left alone it goes lazily
+  int pageShown = 0;
+  for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+    const QTextLayout* layout = block.layout();
+    const QPointF origin = layout->position();
+    for (int i = 0; i < layout->lineCount(); ++i) {
+      const QTextLine line = layout->lineAt(i);
+      // Judged by its middle, which no rounding puts on the wrong page.
+      const int onPage = int((origin.y() + line.y() + line.height() / 2) / page.height());
+      for (; pageShown < onPage; ++pageShown) printer.newPage();
+      line.draw(&painter, origin - QPointF(0, onPage * page.height()));
+    }
   }
   painter.end();
 }

@@ -171,7 +171,7 @@ TEST_F(ChooseDirectoryTest, TwoChoosersNavigateIndependently) {
   EXPECT_EQ(QDir::currentPath(), root_ + "/Gamma/inner");
 }
 
-TEST_F(ChooseDirectoryTest, TallerGivesWholeEntriesAndWiderChangesNothingInside) {
+TEST_F(ChooseDirectoryTest, TallerGivesWholeEntriesAndWiderWidensTheList) {
   TDirectoryListBox* list = chooser_->DirectoryListBox1;
   const QRect listBefore = list->geometry();
   const QRect okBefore = chooser_->OK->geometry();
@@ -190,11 +190,24 @@ TEST_F(ChooseDirectoryTest, TallerGivesWholeEntriesAndWiderChangesNothingInside)
   chooser_->resize(chooser_->width(), chooser_->height() - 1);
   EXPECT_EQ(list->height() - listBefore.height(), 96) << "one pixel less loses an entry";
 
-  chooser_->resize(chooser_->width() + 100, chooser_->height());
-  EXPECT_EQ(list->geometry().width(), listBefore.width());
+  // A name too long for the list is cut until the window is made wide enough.
+  ASSERT_TRUE(QDir(root_).mkpath("A folder whose name is far too long for the list"));
+  ASSERT_EQ(list->SetDirectory(root_), 0);
+  list->doItemsLayout();
+  const int longest = list->sizeHintForColumn(0);
+  EXPECT_LT(list->viewport()->width(), longest);
+  const int wider = longest - list->viewport()->width();
+  chooser_->resize(chooser_->width() + wider, chooser_->height());
+  EXPECT_GE(list->viewport()->width(), longest);
   EXPECT_EQ(list->geometry().topLeft(), listBefore.topLeft());
-  EXPECT_EQ(chooser_->OK->geometry(), okBefore);
-  EXPECT_EQ(chooser_->DriveComboBox1->geometry(), driveBefore);
+  EXPECT_EQ(chooser_->DriveComboBox1->width() - driveBefore.width(),
+            list->width() - listBefore.width())
+      << "the drive box widens alike";
+  EXPECT_EQ(chooser_->width() - chooser_->OK->geometry().right(),
+            chooser_->width() - wider - okBefore.right())
+      << "the buttons keep to the right edge";
+  EXPECT_EQ(chooser_->OK->y(), okBefore.y());
+  EXPECT_EQ(chooser_->Bevel1->height(), list->height());
 }
 
 TEST_F(ChooseDirectoryTest, AFolderThatIsGoneShowsFileNotFoundAndKeepsTheList) {

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTextBrowser>
 #include <QUrl>
@@ -59,6 +60,36 @@ TEST(ShowHelp, OpensTheGuideAtItsFirstPage) {
   window->close();
   QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_EQ(HelpWindow(), nullptr);
+}
+
+TEST(ShowHelp, OpensCentredOnItsOwnerAndWhollyOnTheScreen) {
+  QTemporaryDir dir;
+  Touch(dir.path() + "/Vorntools.hlp");
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  const auto closeHelp = [] {
+    if (HelpWindow()) HelpWindow()->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  };
+  closeHelp();
+  QWidget owner;
+  owner.resize(300, 200);
+  owner.move(screen.topLeft() + QPoint(screen.width() / 2 - 190, screen.height() / 2 - 60));
+  owner.show();
+  QApplication::setActiveWindow(&owner);
+  ShowHelp(dir.path() + "/vorntools");
+  ASSERT_NE(HelpWindow(), nullptr);
+  const QPoint offCentre = HelpWindow()->frameGeometry().center() - owner.frameGeometry().center();
+  EXPECT_LE(offCentre.manhattanLength(), 2) << offCentre.x() << "," << offCentre.y();
+  EXPECT_TRUE(screen.contains(HelpWindow()->frameGeometry()));
+  closeHelp();
+
+  // An owner in the screen's corner: the window is moved in to be seen whole.
+  owner.move(screen.bottomRight() - QPoint(100, 100));
+  QApplication::setActiveWindow(&owner);
+  ShowHelp(dir.path() + "/vorntools");
+  ASSERT_NE(HelpWindow(), nullptr);
+  EXPECT_TRUE(screen.contains(HelpWindow()->frameGeometry()));
+  closeHelp();
 }
 
 TEST(ShowHelp, AMissingFileGivesTheErrorBox) {

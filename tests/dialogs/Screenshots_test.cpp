@@ -71,6 +71,8 @@ TEST(Screenshots, EveryWindowIsSavedForALookAndClipsNoText) {
 
   TChooseDirectory chooser;
   SaveScreenshot(&chooser, QStringLiteral("choose-directory"));
+  chooser.resize(chooser.width() + 150, chooser.height());
+  SaveScreenshot(&chooser, QStringLiteral("choose-directory-wide"));
   chooser.hide();
 
   TAbout about;

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -339,6 +340,33 @@ TEST_F(UsageDialogTest, BrowseTakesTheChosenFolderOnlyOnOk) {
   d.BrowseButtonClick();
   EXPECT_EQ(Items().size(), 2) << "appended when none is selected";
   EXPECT_EQ(d.SelectedPathIndex(), 1);
+}
+
+TEST_F(UsageDialogTest, AfterTheChooserIsCancelledEnterMeansOk) {
+  TUsageDialog& d = *dialog_;
+  const QPointer<TChooseDirectory> chooser = d.ChooseDirectory;
+  bool reopened = false;
+  OnNextModal([&](QWidget*) {
+    // From the keyboard: "..." opens the chooser, Esc leaves it.
+    d.BrowseButton->setFocus();
+    OnNextModal([&](QWidget*) { QTest::keyClick(d.ChooseDirectory, Qt::Key_Escape); }, &d);
+    QTest::keyClick(d.BrowseButton, Qt::Key_Space);
+    // The window manager hands activation back to the dialog; offscreen nobody does.
+    QApplication::setActiveWindow(&d);
+    // Should Enter open the chooser again, that one is cancelled as well.
+    QTimer::singleShot(0, [chooser, &reopened] {
+      if (chooser && QApplication::activeModalWidget() == chooser) {
+        reopened = true;
+        chooser->reject();
+      }
+    });
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    QTest::keyClick(focus, Qt::Key_Return);
+    if (d.isVisible()) d.done(mrCancel);
+  });
+  EXPECT_EQ(d.exec(), mrOk);
+  EXPECT_FALSE(reopened);
 }
 
 TEST_F(UsageDialogTest, EditsSurviveCancelAndASaveRestoreRoundTrip) {

@@ -2,6 +2,7 @@
 #include <QComboBox>
 #include <QDirIterator>
 #include <QFileDialog>
+#include <QFontDialog>
 #include <QFontInfo>
 #include <QLineEdit>
 #include <QListWidget>
@@ -39,6 +40,31 @@ QString RunTool(const QString& program, const QStringList& arguments) {
   process.start(program, arguments);
   if (!process.waitForFinished(30000)) return {};
   return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// The words pdftotext finds on the pages, in points from each page's top left.
+struct PrintedWord {
+  QSizeF page;
+  QRectF box;
+  QString text;
+};
+
+std::vector<PrintedWord> PrintedWords(const QString& bbox) {
+  std::vector<PrintedWord> words;
+  const QRegularExpression item(
+      "<page width=\"([0-9.]+)\" height=\"([0-9.]+)\"|<word xMin=\"([0-9.]+)\" "
+      "yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" yMax=\"([0-9.]+)\">([^<]*)<");
+  QSizeF page;
+  for (const QRegularExpressionMatch& m : item.globalMatch(bbox)) {
+    if (!m.captured(1).isEmpty()) {
+      page = QSizeF(m.captured(1).toDouble(), m.captured(2).toDouble());
+      continue;
+    }
+    const QPointF topLeft(m.captured(3).toDouble(), m.captured(4).toDouble());
+    const QPointF bottomRight(m.captured(5).toDouble(), m.captured(6).toDouble());
+    words.push_back({page, QRectF(topLeft, bottomRight), m.captured(7)});
+  }
+  return words;
 }
 
 TEST_F(ReportTest, SaveAsWritesTheTextFormAndOffersTheSectionNameEveryTime) {
@@ -84,15 +110,16 @@ TEST_F(ReportTest, SaveAsWritesTheTextFormAndOffersTheSectionNameEveryTime) {
   EXPECT_EQ(LastErrorText(), "Cannot create file " + TempPath("missing/folder/r.txt") + ".");
 }
 
-TEST_F(ReportTest, PrintsToAPdfPageByPageAndRemovesItsTemporaryFile) {
+TEST_F(ReportTest, PrintsToAPdfPageByPageWithinMarginsAndRemovesItsTemporaryFile) {
   auto window = NewWindow();
   std::string text;
   for (int i = 0; i < 150; ++i) {
     text += "...." + std::to_string(100 + i) + "K  folder" + std::to_string(i) + "\r\n";
     text += "\t.....1K  child" + std::to_string(i) + "\r\n";
   }
-  // A label wider than the page wraps.
+  // A label wider than the page wraps; deeper down it goes on under its own start.
   text += std::string(400, 'W') + "\r\n";
+  text += "\t....9K  deep\r\n\t\t....5K  " + std::string(300, 'M') + "\r\n";
   window->Tree().LoadText(text);
   const QString pdf = TempPath("report.pdf");
   answer = [&](QDialog& d) {
@@ -120,17 +147,36 @@ TEST_F(ReportTest, PrintsToAPdfPageByPageAndRemovesItsTemporaryFile) {
   EXPECT_TRUE(printed.contains("folder0"));
   EXPECT_TRUE(printed.contains("child149"));
   EXPECT_FALSE(printed.contains("Vorntool"));  // no heading of its own
-  // A TAB advances to the first default stop, half an inch (36 points) in,
-  // from the printable area's left edge.
-  const QString boxes = RunTool("pdftotext", {"-bbox", "-f", "1", "-l", "1", pdf, "-"});
+  // Every word of every page keeps at least 15 mm from each edge of the paper.
+  const QString boxes = RunTool("pdftotext", {"-bbox", pdf, "-"});
+  const std::vector<PrintedWord> words = PrintedWords(boxes);
+  ASSERT_GT(words.size(), 300u);
+  const double least = 15.0 / 25.4 * 72.0;
+  for (const PrintedWord& w : words) {
+    EXPECT_GE(w.box.left(), least) << w.text.toStdString();
+    EXPECT_GE(w.box.top(), least) << w.text.toStdString();
+    EXPECT_LE(w.box.right(), w.page.width() - least) << w.text.toStdString();
+    EXPECT_LE(w.box.bottom(), w.page.height() - least) << w.text.toStdString();
+  }
   auto left = [&](const QString& word) {
-    const QRegularExpressionMatch m =
-        QRegularExpression("xMin=\"([0-9.]+)\"[^>]*>" + QRegularExpression::escape(word) + "<")
-            .match(boxes);
-    return m.hasMatch() ? m.captured(1).toDouble() : -1.0;
+    for (const PrintedWord& w : words)
+      if (w.text == word) return w.box.left();
+    return -1.0;
   };
-  EXPECT_NEAR(left("....100K"), 0.0, 2.0);
-  EXPECT_NEAR(left(".....1K"), 36.0, 3.0);
+  // Each leading TAB indents by half an inch (36 points).
+  const double margin = left("....100K");
+  EXPECT_NEAR(left(".....1K"), margin + 36.0, 1.0);
+  EXPECT_NEAR(left("....5K"), margin + 72.0, 1.0);
+  // The wrapped label's pieces all start under the label's start.
+  int pieces = 0;
+  for (const PrintedWord& w : words) {
+    if (!w.text.startsWith("MMM")) continue;
+    ++pieces;
+    if (pieces > 1) {
+      EXPECT_NEAR(w.box.left(), left("....5K"), 0.5);
+    }
+  }
+  EXPECT_GT(pieces, 2);
   // The temporary file is gone.
   EXPECT_TRUE(QDir(TmpFolder()).entryList(QDir::Files).isEmpty());
   // A copy for a person to look at.
@@ -200,7 +246,8 @@ TEST_F(ReportTest, FontGoesToTreeAndPrintCopyAndComesBackWithoutItsColour) {
       if (!dialog) return 0;
       QFont font = dialog->Font();
       // Opens on the current font (or the face it is drawn with where it is missing).
-      EXPECT_EQ(font.family(), QFontInfo(window->resultField->font()).family());
+      EXPECT_EQ(dialog->findChild<QFontDialog*>()->currentFont().family(),
+                QFontInfo(window->resultField->font()).family());
       font.setPointSize(14);
       font.setBold(true);
       dialog->SetFont(font);
@@ -228,6 +275,35 @@ TEST_F(ReportTest, FontGoesToTreeAndPrintCopyAndComesBackWithoutItsColour) {
   EXPECT_EQ(window->RichEdit1->font(), window->resultField->font());
   EXPECT_EQ(window->FontDialog1->Font().pointSize(), 14);
   EXPECT_EQ(window->resultField->palette().color(QPalette::Text), QColor(Qt::black));
+}
+
+TEST_F(ReportTest, FontDialogOkWithoutAChangeKeepsTheFontExactly) {
+  QFont shown;
+  answer = [&](QDialog& d) {
+    shown = d.findChild<QFontDialog*>()->currentFont();
+    return int(QDialog::Accepted);
+  };
+  {
+    auto window = NewWindow();
+    const QFont before = window->resultField->font();
+    Trigger(*window, "Font1");
+    EXPECT_FALSE(shown.italic()) << "the chooser offers an upright style";
+    EXPECT_EQ(window->resultField->font(), before);
+    EXPECT_EQ(window->RichEdit1->font(), before);
+
+    QFont bold = before;
+    bold.setBold(true);
+    window->ApplyFont(bold, Qt::black);
+    window->FontDialog1->SetFont(bold);
+  }
+  // A bold font read back at the next start: still bold, still upright.
+  auto window = NewWindow();
+  const QFont before = window->resultField->font();
+  ASSERT_TRUE(before.bold());
+  Trigger(*window, "Font1");
+  EXPECT_TRUE(shown.bold());
+  EXPECT_FALSE(shown.italic());
+  EXPECT_EQ(window->resultField->font(), before);
 }
 
 TEST_F(ReportTest, EverythingIsBackAtTheNextStart) {
