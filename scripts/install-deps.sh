@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what building and testing need on Debian 12, if anything is missing.
+# Installs what building, testing and packaging need on Debian 12, if
+# anything is missing.
 set -euo pipefail
 
 packages=(
@@ -8,6 +9,9 @@ packages=(
   googletest libgtest-dev
   xvfb xauth xfonts-base fonts-dejavu-core
   poppler-utils util-linux hyperfine time locales
+  # scripts/package (cpack computes dependencies with dpkg-shlibdeps and
+  # file) and the package checks.
+  dpkg-dev file lintian desktop-file-utils appstream man-db bash-completion
 )
 
 missing=()

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Draws the program's own pictures: the main icon and the wizard's finish flag.
 
-Run from the repository root; it rewrites resources/mainicon.png and
-resources/flag.png. Only the standard library is used, so the pictures can be
+Run from the repository root; it rewrites resources/mainicon.png,
+resources/flag.png and the installed icons in resources/icons/hicolor (one
+PNG per size and an SVG). Only the standard library is used, so the pictures can be
 redrawn anywhere.
 """
 import math
@@ -73,39 +74,96 @@ def draw_flag(path):
     write_png(path, width, height, px)
 
 
-def draw_icon(path):
-    size = 48
-    clear = (0, 0, 0, 0)
-    px = [[clear] * size for _ in range(size)]
-    # A yellow folder...
-    tab = (214, 160, 40, 255)
-    body = (246, 200, 72, 255)
-    edge = (150, 100, 20, 255)
-    fill_rect(px, 3, 8, 20, 13, tab)
-    fill_rect(px, 3, 12, 45, 42, body)
-    for x in range(3, 45):
-        px[12][x] = edge
-        px[41][x] = edge
-    for y in range(8, 42):
-        px[y][3] = edge
-    for y in range(12, 42):
-        px[y][44] = edge
-    for x in range(3, 20):
-        px[8][x] = edge
-    # ...with a bar chart of sizes in front of it.
-    bars = [(9, 28, (40, 90, 200, 255)), (19, 18, (40, 160, 70, 255)), (29, 23, (200, 50, 40, 255))]
-    for x0, top, colour in bars:
-        fill_rect(px, x0, top, x0 + 8, 38, colour)
-        for y in range(top, 38):
-            px[y][x0] = BLACK
-            px[y][x0 + 7] = BLACK
-        for x in range(x0, x0 + 8):
-            px[top][x] = BLACK
-    for x in range(7, 41):
-        px[38][x] = BLACK
+# The main icon is designed on a 48-unit grid: a yellow folder with a bar
+# chart of sizes in front of it. Each size is laid out on whole pixels from
+# that grid (so every edge stays sharp), and the SVG draws the same grid.
+ICON_ID = "com.zelviksoftware.Vorntools"
+ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
+TAB = (214, 160, 40, 255)
+BODY = (246, 200, 72, 255)
+EDGE = (150, 100, 20, 255)
+BARS = ((28, (40, 90, 200, 255)), (18, (40, 160, 70, 255)), (23, (200, 50, 40, 255)))
+
+
+def icon_rects(size):
+    """The icon as (x0, y0, x1, y1, colour) rectangles in pixels, painted in order."""
+    u = size / 48.0
+
+    def at(v):
+        return int(math.floor(v * u + 0.5))
+
+    line = max(1, at(1))
+    left, right = at(3), size - at(3)
+    tab_right, top, bottom = at(20), at(12), at(42)
+    tab_top = min(at(8), top - 2 * line)  # the tab shows some yellow at any size
+    rects = [
+        (left, tab_top, tab_right, at(13), TAB),
+        (left, top, right, bottom, BODY),
+        (left, top, right, top + line, EDGE),
+        (left, bottom - line, right, bottom, EDGE),
+        (left, tab_top, left + line, bottom, EDGE),
+        (right - line, top, right, bottom, EDGE),
+        (left, tab_top, tab_right, tab_top + line, EDGE),
+    ]
+    # The bars keep their width, a gap of at least one pixel between them and
+    # room above the folder's lower edge, whatever the size; below 24 pixels
+    # an outline would leave no colour, so they go without.
+    width, gap = at(8), max(1, at(2))
+    base = min(at(38), bottom - 2 * line - (1 if size < 32 else 0))
+    # Heights shrink with the room left under the folder's top edge.
+    rise = min(u, (base - top - 2 * line) / 20.0)
+    x = at(9)
+    for top_unit, colour in BARS:
+        bar_top = base - max(2, int(math.floor((38 - top_unit) * rise + 0.5)))
+        if size >= 24:
+            rects.append((x, bar_top, x + width, base, BLACK))
+            rects.append((x + line, bar_top + line, x + width - line, base, colour))
+        else:
+            rects.append((x, bar_top, x + width, base, colour))
+        x += width + gap
+    rects.append((at(7), base, at(41), base + line, BLACK))
+    return rects
+
+
+def draw_icon(path, size=48):
+    px = [[(0, 0, 0, 0)] * size for _ in range(size)]
+    for x0, y0, x1, y1, colour in icon_rects(size):
+        fill_rect(px, x0, y0, x1, y1, colour)
     write_png(path, size, size, px)
+
+
+def write_icon_svg(path):
+    def hexcolour(c):
+        return "#%02x%02x%02x" % c[:3]
+
+    shapes = "".join(
+        '  <rect x="%d" y="%d" width="%d" height="%d" fill="%s"/>\n'
+        % (x0, y0, x1 - x0, y1 - y0, hexcolour(colour))
+        for x0, y0, x1, y1, colour in icon_rects(48)
+    )
+    with open(path, "w", encoding="utf-8") as out:
+        out.write(
+            '<?xml version="1.0" encoding="UTF-8"?>\n'
+            '<svg xmlns="http://www.w3.org/2000/svg" width="48" height="48" '
+            'viewBox="0 0 48 48" shape-rendering="crispEdges">\n'
+            "  <title>Usage Vorntool</title>\n" + shapes + "</svg>\n"
+        )
+
+
+def draw_theme_icons(root):
+    """The icon theme's folders under `root`, as they are installed."""
+    import os
+
+    for size in ICON_SIZES:
+        folder = os.path.join(root, "%dx%d" % (size, size), "apps")
+        os.makedirs(folder, exist_ok=True)
+        draw_icon(os.path.join(folder, ICON_ID + ".png"), size)
+    folder = os.path.join(root, "scalable", "apps")
+    os.makedirs(folder, exist_ok=True)
+    write_icon_svg(os.path.join(folder, ICON_ID + ".svg"))
 
 
 if __name__ == "__main__":
     draw_flag("resources/flag.png")
     draw_icon("resources/mainicon.png")
+    draw_theme_icons("resources/icons/hicolor")

@@ -89,7 +89,9 @@ QStringList HelpFileCandidates(const QString& programPath) {
   const QString beside = FolderPart(programPath);
   QString up = beside;
   up.chop(1);
-  return {beside + kHelpFileName, FolderPart(up) + kHelpFileName};
+  const QString parent = FolderPart(up);
+  return {beside + kHelpFileName, parent + kHelpFileName,
+          parent + QStringLiteral("share/vorntools/") + kHelpFileName};
 }
 
 QString FindHelpFile(const QString& programPath) {

@@ -1,16 +1,23 @@
 #include <QApplication>
+#include <iostream>
 #include <memory>
 
 #include "dialogs/About.h"
 #include "dialogs/DialogCommon.h"
+#include "report/CommandLine.h"
 #include "report/UsageReport.h"
 #include "scan/MyDirectory.h"
 #include "settings/MyIniFile.h"
 
 int main(int argc, char** argv) {
+  // Answered before the application object exists, so they need no display.
+  if (const auto status = AnswerInfoOption(argc, argv, std::cout)) return *status;
+
   StopRequested = false;
   QApplication application(argc, argv);
   QApplication::setApplicationName("Vorntools");
+  // Ties the windows to the installed desktop entry (its icon and name on Wayland).
+  QGuiApplication::setDesktopFileName(QStringLiteral("com.zelviksoftware.Vorntools"));
   InitDialogResources();
   QApplication::setWindowIcon(MainIcon());
 

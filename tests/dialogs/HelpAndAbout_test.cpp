@@ -22,25 +22,32 @@ void Touch(const QString& file) {
   out.write("<html><body><h1>Guide</h1><p>first page</p></body></html>");
 }
 
-TEST(ShowHelp, LooksBesideTheProgramThenOneFolderUp) {
+TEST(ShowHelp, LooksBesideTheProgramThenOneFolderUpThenInItsShareFolder) {
   EXPECT_EQ(HelpFileCandidates("/opt/vorn/bin/vorntools"),
-            (QStringList{"/opt/vorn/bin/Vorntools.hlp", "/opt/vorn/Vorntools.hlp"}));
-  // A program in the root: the second place is the bare name, relative to the current folder.
-  EXPECT_EQ(HelpFileCandidates("/vorntools"), (QStringList{"/Vorntools.hlp", "Vorntools.hlp"}));
+            (QStringList{"/opt/vorn/bin/Vorntools.hlp", "/opt/vorn/Vorntools.hlp",
+                         "/opt/vorn/share/vorntools/Vorntools.hlp"}));
+  // A program in the root: the later places are relative to the current folder.
+  EXPECT_EQ(HelpFileCandidates("/vorntools"),
+            (QStringList{"/Vorntools.hlp", "Vorntools.hlp", "share/vorntools/Vorntools.hlp"}));
 
   QTemporaryDir dir;
   ASSERT_TRUE(QDir(dir.path()).mkpath("bin"));
+  ASSERT_TRUE(QDir(dir.path()).mkpath("share/vorntools"));
   const QString program = dir.path() + "/bin/vorntools";
   EXPECT_EQ(FindHelpFile(program), QString());
-  EXPECT_EQ(ApplicationHelpFile(), dir.path() + "/Vorntools.hlp") << "left on the second place";
+  EXPECT_EQ(ApplicationHelpFile(), dir.path() + "/share/vorntools/Vorntools.hlp")
+      << "left on the last place";
 
+  // An installed copy: bin/ and share/vorntools/ side by side.
+  Touch(dir.path() + "/share/vorntools/Vorntools.hlp");
+  EXPECT_EQ(FindHelpFile(program), dir.path() + "/share/vorntools/Vorntools.hlp");
   Touch(dir.path() + "/Vorntools.hlp");
   EXPECT_EQ(FindHelpFile(program), dir.path() + "/Vorntools.hlp");
   Touch(dir.path() + "/bin/Vorntools.hlp");
   EXPECT_EQ(FindHelpFile(program), dir.path() + "/bin/Vorntools.hlp") << "beside comes first";
   EXPECT_EQ(ApplicationHelpFile(), dir.path() + "/bin/Vorntools.hlp");
 
-  // Only those two places count.
+  // Only those places count.
   QTemporaryDir deep;
   ASSERT_TRUE(QDir(deep.path()).mkpath("a/b/c"));
   Touch(deep.path() + "/Vorntools.hlp");
