@@ -1,5 +1,6 @@
 #include "report/ShareBars.h"
 
+#include <QApplication>
 #include <QPainter>
 
 #include "report/ReportModel.h"
@@ -38,11 +39,13 @@ QString ShareText(const TReportTree& tree, const TTreeNode& node) {
 
 void TShareBarDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                               const QModelIndex& index) const {
-  QStyleOptionViewItem plain = option;
-  initStyleOption(&plain, index);
-  const QString text = plain.text;
-  plain.text.clear();
-  QStyledItemDelegate::paint(painter, plain, index);  // background and selection
+  QStyleOptionViewItem item = option;
+  initStyleOption(&item, index);
+  const QString text = item.text;
+  // Background and selection only: the text goes over the bar below.
+  const QWidget* widget = option.widget;
+  QStyle* style = widget ? widget->style() : QApplication::style();
+  style->drawPrimitive(QStyle::PE_PanelItemViewItem, &item, painter, widget);
 
   const double share = index.data(TReportModel::kShareRole).toDouble();
   const QRect area = option.rect.adjusted(2, 2, -2, -2);

@@ -148,11 +148,14 @@ void TTreemapView::DrawNode(QPainter& painter, TTreeNode* node, const QRectF& re
   const QFontMetrics metrics = painter.fontMetrics();
   const int line = metrics.height();
   if (inner.height() >= line && inner.width() >= metrics.averageCharWidth() * 3) {
-    const QString name = metrics.elidedText(NameOf(node), Qt::ElideMiddle,
-                                            static_cast<int>(inner.width()) - 2);
-    painter.setPen(Qt::black);
-    painter.drawText(inner.adjusted(1, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop, name);
-    inner.setTop(inner.top() + line);
+    const QString name =
+        metrics.elidedText(NameOf(node), Qt::ElideMiddle, static_cast<int>(inner.width()) - 2);
+    // A lone ellipsis tells nothing: the tooltip names such a folder.
+    if (name.size() > 1) {
+      painter.setPen(Qt::black);
+      painter.drawText(inner.adjusted(1, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop, name);
+      inner.setTop(inner.top() + line);
+    }
   }
   if (node->ChildCount() == 0 || inner.width() < 1 || inner.height() < 1) return;
   std::vector<TTreeNode*> children;

@@ -312,7 +312,11 @@ void TUsageReport::ReadSettings() {
       const int size = part.toInt(&ok);
       if (ok && size > 0) sizes << size;
     }
-    if (sizes.size() == 2) Splitter1->setSizes(sizes);
+    if (sizes.size() == 2) {
+      splitterSizes_ = sizes;
+      // Sizes given before the window is laid out would be shared out anew.
+      if (isVisible()) Splitter1->setSizes(sizes);
+    }
   });
   ReadStep([this] {
     QFont font = resultField->font();
@@ -332,7 +336,7 @@ void TUsageReport::WriteSettings() {
   IniFile->WriteFlag(Section, "MenuItem-2", FindAction("Treemap1")->isChecked());
   // Sizes of a hidden pane are 0: keep the last ones it had on screen.
   const QList<int> sizes = Splitter1->sizes();
-  if (Treemap1->isVisible() && sizes.size() == 2 && sizes[1] > 0) splitterSizes_ = sizes;
+  if (!Treemap1->isHidden() && sizes.size() == 2 && sizes[1] > 0) splitterSizes_ = sizes;
   if (splitterSizes_.size() == 2) {
     IniFile->WriteText(Section, "Splitter-1",
                        QString("%1,%2").arg(splitterSizes_[0]).arg(splitterSizes_[1]));
@@ -345,6 +349,7 @@ void TUsageReport::showEvent(QShowEvent* event) {
   TMyReport::showEvent(event);
   if (!activated_) {
     activated_ = true;
+    if (!Treemap1->isHidden() && splitterSizes_.size() == 2) Splitter1->setSizes(splitterSizes_);
     // Once per run, after the window is on screen.
     QTimer::singleShot(0, this, &TUsageReport::FormActivate);
   }
@@ -463,7 +468,7 @@ void TUsageReport::ShareBars1Click() {
 
 void TUsageReport::Treemap1Click() {
   const bool shown = FindAction("Treemap1")->isChecked();
-  if (!shown && Treemap1->isVisible()) splitterSizes_ = Splitter1->sizes();
+  if (!shown && !Treemap1->isHidden()) splitterSizes_ = Splitter1->sizes();
   Treemap1->setVisible(shown);
   if (shown && splitterSizes_.size() == 2) Splitter1->setSizes(splitterSizes_);
 }
