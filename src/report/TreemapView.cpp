@@ -92,6 +92,13 @@ void TTreemapView::NodesAboutToBeRemoved(TTreeNode* parent, std::size_t row) {
   dirty_ = true;
 }
 
+void TTreemapView::AboutToReset() {
+  // Every node goes: nothing drawn may be named until the next drawing.
+  root_ = nullptr;
+  hits_.clear();
+  dirty_ = true;
+}
+
 QString TTreemapView::PathOf(const TTreeNode* node) {
   QString path = NameOf(node);
   for (const TTreeNode* p = node->Parent(); p; p = p->Parent()) {

@@ -46,7 +46,7 @@ class TTreemapView : public QWidget, public TTreeObserver {
   void ExpandedChanged(TTreeNode*) override {}
   void AboutToReorder() override {}
   void Reordered() override { Changed(); }
-  void AboutToReset() override { root_ = nullptr; }
+  void AboutToReset() override;
   void Reset() override { Changed(); }
 
  signals:

@@ -165,10 +165,16 @@ TEST_F(ReportTest, BarsTreemapClicksAndTheViewItemsAcrossARestart) {
     TTreeNode* added = window->Tree().AddChild(window->Tree().TopLevel(0), "new");
     window->Tree().SetResult(added, 200000, false);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !map->RectOf(added).isEmpty(); }));
-    // Deleting the root's subtree leaves no dangling root.
+    // Deleting the root's subtree, or loading a report, leaves nothing dangling.
     window->Tree().Delete(window->Tree().TopLevel(0));
     EXPECT_EQ(map->Root(), nullptr);
+    EXPECT_EQ(map->NodeAt(inA), nullptr);
+    ScanInto(*window, root);
     map->Redraw();
+    map->SetRoot(window->Tree().TopLevel(0));
+    window->Tree().LoadText("....1K  x\r\n");
+    EXPECT_EQ(map->Root(), nullptr);
+    EXPECT_EQ(map->NodeAt(inA), nullptr);
 
     ScanInto(*window, root);
     Trigger(*window, "ShareBars1");
