@@ -1,5 +1,7 @@
 #include "report/ReportModel.h"
 
+#include "report/ShareBars.h"
+
 TReportModel::TReportModel(TReportTree& tree, QObject* parent)
     : QAbstractItemModel(parent), tree_(tree) {
   tree_.AddObserver(this);
@@ -14,19 +16,19 @@ TTreeNode* TReportModel::NodeOf(const QModelIndex& index) const {
   return static_cast<TTreeNode*>(index.internalPointer());
 }
 
-QModelIndex TReportModel::IndexOf(TTreeNode* node) const {
+QModelIndex TReportModel::IndexOf(TTreeNode* node, int column) const {
   if (!node) return {};
-  return createIndex(static_cast<int>(node->Row()), 0, node);
+  return createIndex(static_cast<int>(node->Row()), column, node);
 }
 
 QModelIndex TReportModel::index(int row, int column, const QModelIndex& parent) const {
-  if (row < 0 || column != 0) return {};
+  if (row < 0 || column < 0 || column >= kColumns) return {};
   if (TTreeNode* p = NodeOf(parent)) {
-    if (static_cast<std::size_t>(row) >= p->ChildCount()) return {};
-    return createIndex(row, 0, p->Child(static_cast<std::size_t>(row)));
+    if (parent.column() != 0 || static_cast<std::size_t>(row) >= p->ChildCount()) return {};
+    return createIndex(row, column, p->Child(static_cast<std::size_t>(row)));
   }
   if (parent.isValid() || static_cast<std::size_t>(row) >= tree_.TopLevelCount()) return {};
-  return createIndex(row, 0, tree_.TopLevel(static_cast<std::size_t>(row)));
+  return createIndex(row, column, tree_.TopLevel(static_cast<std::size_t>(row)));
 }
 
 QModelIndex TReportModel::parent(const QModelIndex& child) const {
@@ -42,7 +44,7 @@ int TReportModel::rowCount(const QModelIndex& parent) const {
 }
 
 int TReportModel::columnCount(const QModelIndex&) const {
-  return 1;
+  return kColumns;
 }
 
 bool TReportModel::hasChildren(const QModelIndex& parent) const {
@@ -52,6 +54,12 @@ bool TReportModel::hasChildren(const QModelIndex& parent) const {
 QVariant TReportModel::data(const QModelIndex& index, int role) const {
   TTreeNode* node = NodeOf(index);
   if (!node) return {};
+  if (index.column() == kShareColumn) {
+    // Worked out when painted, so a scan pays nothing for rows not shown.
+    if (role == Qt::DisplayRole) return ShareText(tree_, *node);
+    if (role == kShareRole) return ShareOfParent(tree_, *node);
+    return {};
+  }
   if (role == Qt::DisplayRole || role == Qt::EditRole) {
     return QString::fromStdString(node->Label());
   }
@@ -60,7 +68,7 @@ QVariant TReportModel::data(const QModelIndex& index, int role) const {
 
 bool TReportModel::setData(const QModelIndex& index, const QVariant& value, int role) {
   TTreeNode* node = NodeOf(index);
-  if (!node || role != Qt::EditRole) return false;
+  if (!node || role != Qt::EditRole || index.column() != 0) return false;
   // The tree reports the change (and, when sorted, the move) itself.
   tree_.SetLabel(node, value.toString().toStdString());
   return true;
@@ -68,6 +76,7 @@ bool TReportModel::setData(const QModelIndex& index, const QVariant& value, int 
 
 Qt::ItemFlags TReportModel::flags(const QModelIndex& index) const {
   if (!index.isValid()) return Qt::NoItemFlags;
+  if (index.column() == kShareColumn) return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
   return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
 }
 
@@ -82,12 +91,14 @@ void TReportModel::BeginBatchChange() {
   emit layoutAboutToBeChanged();
   reorderFrom_ = persistentIndexList();
   reorderNodes_.clear();
+  reorderColumns_.clear();
   batchSlots_.clear();
   reorderNodes_.reserve(static_cast<std::size_t>(reorderFrom_.size()));
   for (const QModelIndex& i : reorderFrom_) {
     TTreeNode* node = NodeOf(i);
     batchSlots_.emplace(node, reorderNodes_.size());
     reorderNodes_.push_back(node);
+    reorderColumns_.push_back(i.column());
   }
 }
 
@@ -154,8 +165,8 @@ void TReportModel::NodeMoved() {
 
 void TReportModel::LabelChanged(TTreeNode* node) {
   if (batchOpen_) return;  // the layout change repaints it
-  const QModelIndex i = IndexOf(node);
-  emit dataChanged(i, i, {Qt::DisplayRole, Qt::EditRole});
+  // The shares of its siblings change with it; the bars repaint when shown.
+  emit dataChanged(IndexOf(node), IndexOf(node, kShareColumn), {Qt::DisplayRole, Qt::EditRole});
 }
 
 void TReportModel::ExpandedChanged(TTreeNode* node) {
@@ -170,17 +181,24 @@ void TReportModel::AboutToReorder() {
   // every persistent index (current item, expanded items) stands for.
   reorderFrom_ = persistentIndexList();
   reorderNodes_.clear();
+  reorderColumns_.clear();
   reorderNodes_.reserve(static_cast<std::size_t>(reorderFrom_.size()));
-  for (const QModelIndex& i : reorderFrom_) reorderNodes_.push_back(NodeOf(i));
+  for (const QModelIndex& i : reorderFrom_) {
+    reorderNodes_.push_back(NodeOf(i));
+    reorderColumns_.push_back(i.column());
+  }
 }
 
 void TReportModel::Reordered() {
   QModelIndexList to;
   to.reserve(reorderFrom_.size());
-  for (TTreeNode* node : reorderNodes_) to.append(IndexOf(node));
+  for (std::size_t i = 0; i < reorderNodes_.size(); ++i) {
+    to.append(IndexOf(reorderNodes_[i], reorderColumns_[i]));
+  }
   changePersistentIndexList(reorderFrom_, to);
   reorderFrom_.clear();
   reorderNodes_.clear();
+  reorderColumns_.clear();
   emit layoutChanged();
 }
 

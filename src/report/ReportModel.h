@@ -34,7 +34,13 @@ class TReportModel : public QAbstractItemModel, public TTreeObserver {
   void SetBatching(bool on);
   void Flush();
   TTreeNode* NodeOf(const QModelIndex& index) const;
-  QModelIndex IndexOf(TTreeNode* node) const;
+  QModelIndex IndexOf(TTreeNode* node, int column = 0) const;
+
+  // Column 0 is the label; column 1 the node's share of its parent, drawn
+  // as a bar (kShareRole gives the share from 0 to 1).
+  static constexpr int kColumns = 2;
+  static constexpr int kShareColumn = 1;
+  static constexpr int kShareRole = Qt::UserRole + 1;
 
   QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
   QModelIndex parent(const QModelIndex& child) const override;
@@ -74,4 +80,5 @@ class TReportModel : public QAbstractItemModel, public TTreeObserver {
   bool moving_ = false;  // a move the model announced and must close
   QModelIndexList reorderFrom_;
   std::vector<TTreeNode*> reorderNodes_;
+  std::vector<int> reorderColumns_;
 };

@@ -14,6 +14,7 @@
 #include <QMenuBar>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
+#include <QSplitter>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyle>
@@ -34,7 +35,9 @@
 #include "report/ProblemsWindow.h"
 #include "report/ReportModel.h"
 #include "report/ReportPrint.h"
+#include "report/ShareBars.h"
 #include "report/StatusText.h"
+#include "report/TreemapView.h"
 #include "scan/Errors.h"
 #include "scan/IntegerText.h"
 #include "scan/SafeFile.h"
@@ -136,9 +139,10 @@ void TUsageReport::BuildWindow() {
   resultField->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   // Wide labels scroll sideways instead of being cut; measuring a bounded
   // number of rows keeps that cheap on a large report.
-  resultField->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
   resultField->header()->setStretchLastSection(false);
   resultField->header()->setResizeContentsPrecision(256);
+  // The share bars take the room the labels leave, down to a readable width.
+  resultField->header()->setMinimumSectionSize(170);
   // The classic style draws the dotted lines between nodes.
   if (QStyle* lines = QStyleFactory::create("Windows")) {
     lines->setParent(resultField);
@@ -148,10 +152,24 @@ void TUsageReport::BuildWindow() {
   QPalette palette = resultField->palette();
   palette.setColor(QPalette::Text, fontColor_);
   resultField->setPalette(palette);
-  layout->addWidget(resultField, 1);
+  Splitter1 = new QSplitter(Qt::Vertical, this);
+  Splitter1->setObjectName("Splitter1");
+  Splitter1->setChildrenCollapsible(false);
+  Splitter1->addWidget(resultField);
+  Treemap1 = new TTreemapView(tree_, Splitter1);
+  Treemap1->setFont(DesignFont());
+  Splitter1->addWidget(Treemap1);
+  Treemap1->hide();
+  layout->addWidget(Splitter1, 1);
+  connect(Treemap1, &TTreemapView::NodeClicked, this, &TUsageReport::SelectFromTreemap);
+  connect(Treemap1, &TTreemapView::ContextMenuRequested, this, &TUsageReport::TreemapMenu);
 
   model_ = new TReportModel(tree_);
   resultField->setModel(model_);
+  resultField->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+  resultField->header()->setSectionResizeMode(TReportModel::kShareColumn, QHeaderView::Stretch);
+  resultField->setItemDelegateForColumn(TReportModel::kShareColumn,
+                                        new TShareBarDelegate(resultField));
   connect(model_, &TReportModel::NodeExpandedChanged, resultField,
           [this](const QModelIndex& index, bool expanded) {
             resultField->setExpanded(index, expanded);
@@ -163,7 +181,13 @@ void TUsageReport::BuildWindow() {
     if (TTreeNode* node = model_->NodeOf(index)) tree_.NoteExpanded(node, false);
   });
   connect(resultField->selectionModel(), &QItemSelectionModel::currentChanged, this,
-          [this](const QModelIndex& current) { tree_.SetSelected(model_->NodeOf(current)); });
+          [this](const QModelIndex& current) {
+            TTreeNode* node = model_->NodeOf(current);
+            tree_.SetSelected(node);
+            // The treemap draws what is chosen in the tree; a click in the
+            // treemap itself only points at a node.
+            if (!selectingFromTreemap_) Treemap1->SetRoot(node);
+          });
 
   StatusBar1 = new QStatusBar(this);
   StatusBar1->setObjectName("StatusBar1");
@@ -235,6 +259,12 @@ void TUsageReport::BuildMenu() {
 
   QMenu* view = MainMenu1->addMenu("&View");
   view->setObjectName("View1");
+  QAction* bars = AddItem(view, "ShareBars1", "Share &Bars", none, &TUsageReport::ShareBars1Click);
+  bars->setCheckable(true);
+  bars->setChecked(true);
+  QAction* treemap =
+      AddItem(view, "Treemap1", "&Treemap", QKeySequence(Qt::Key_F7), &TUsageReport::Treemap1Click);
+  treemap->setCheckable(true);
   AddItem(view, "Problems1", "&Problems...", none, &TUsageReport::Problems1Click);
 
   // An item of the bar itself: it acts when clicked.
@@ -275,6 +305,23 @@ void TUsageReport::ReadSettings() {
   TMyReport::ReadSettings();
   ReadStep([this] { IniFile->ReadTreeView(Section, "1", tree_); });
   ReadStep([this] {
+    FindAction("ShareBars1")->setChecked(IniFile->ReadFlag(Section, "MenuItem-1", true));
+    FindAction("Treemap1")->setChecked(IniFile->ReadFlag(Section, "MenuItem-2", false));
+    ShareBars1Click();
+    Treemap1Click();
+    QList<int> sizes;
+    for (const QString& part : IniFile->ReadText(Section, "Splitter-1", "").split(',')) {
+      bool ok = false;
+      const int size = part.toInt(&ok);
+      if (ok && size > 0) sizes << size;
+    }
+    if (sizes.size() == 2) {
+      splitterSizes_ = sizes;
+      // Sizes given before the window is laid out would be shared out anew.
+      if (isVisible()) Splitter1->setSizes(sizes);
+    }
+  });
+  ReadStep([this] {
     QFont font = resultField->font();
     IniFile->ReadFont(Section, "Font-1", font);
     resultField->setFont(font);
@@ -288,6 +335,15 @@ void TUsageReport::WriteSettings() {
   TMyReport::WriteSettings();
   IniFile->WriteTreeView(Section, "1", tree_);
   IniFile->WriteFont(Section, "Font-1", resultField->font());
+  IniFile->WriteFlag(Section, "MenuItem-1", FindAction("ShareBars1")->isChecked());
+  IniFile->WriteFlag(Section, "MenuItem-2", FindAction("Treemap1")->isChecked());
+  // Sizes of a hidden pane are 0: keep the last ones it had on screen.
+  const QList<int> sizes = Splitter1->sizes();
+  if (!Treemap1->isHidden() && sizes.size() == 2 && sizes[1] > 0) splitterSizes_ = sizes;
+  if (splitterSizes_.size() == 2) {
+    IniFile->WriteText(Section, "Splitter-1",
+                       QString("%1,%2").arg(splitterSizes_[0]).arg(splitterSizes_[1]));
+  }
 }
 
 // ---------------------------------------------------------------- events
@@ -296,6 +352,7 @@ void TUsageReport::showEvent(QShowEvent* event) {
   TMyReport::showEvent(event);
   if (!activated_) {
     activated_ = true;
+    if (!Treemap1->isHidden() && splitterSizes_.size() == 2) Splitter1->setSizes(splitterSizes_);
     // Once per run, after the window is on screen.
     QTimer::singleShot(0, this, &TUsageReport::FormActivate);
   }
@@ -419,6 +476,36 @@ void TUsageReport::SaveConfiguration1Click() {
 
 void TUsageReport::Exit1Click() {
   close();
+}
+
+void TUsageReport::ShareBars1Click() {
+  resultField->setColumnHidden(TReportModel::kShareColumn, !FindAction("ShareBars1")->isChecked());
+}
+
+void TUsageReport::Treemap1Click() {
+  const bool shown = FindAction("Treemap1")->isChecked();
+  if (!shown && !Treemap1->isHidden()) splitterSizes_ = Splitter1->sizes();
+  Treemap1->setVisible(shown);
+  if (shown && splitterSizes_.size() == 2) Splitter1->setSizes(splitterSizes_);
+}
+
+void TUsageReport::SelectFromTreemap(TTreeNode* node) {
+  const QModelIndex index = model_->IndexOf(node);
+  for (TTreeNode* p = node->Parent(); p; p = p->Parent()) resultField->expand(model_->IndexOf(p));
+  selectingFromTreemap_ = true;
+  resultField->setCurrentIndex(index);
+  selectingFromTreemap_ = false;
+  resultField->scrollTo(index);
+}
+
+void TUsageReport::TreemapMenu(TTreeNode*, const QPoint& globalPos) {
+  QMenu menu(this);
+  QAction* up = menu.addAction("&Up");
+  up->setObjectName("TreemapUp1");
+  up->setShortcut(QKeySequence(Qt::Key_Backspace));
+  up->setEnabled(Treemap1->Root() != nullptr);
+  connect(up, &QAction::triggered, Treemap1, &TTreemapView::Up);
+  menu.exec(globalPos);
 }
 
 void TUsageReport::Stop1Click() {

@@ -20,6 +20,7 @@ class QMenu;
 class QMenuBar;
 class QPageSetupDialog;
 class QPrintDialog;
+class QSplitter;
 class QStatusBar;
 class QTextEdit;
 class QTreeView;
@@ -27,6 +28,7 @@ class TFontDialog;
 class TProblemsWindow;
 class TReportModel;
 class TStatusText;
+class TTreemapView;
 class TUsageDialog;
 class TUsageDirectory;
 class TUsageWizard;
@@ -80,6 +82,8 @@ class TUsageReport : public TMyReport, public TMessagePump, public TStatusLine {
   QStatusBar* StatusBar1 = nullptr;
   QTextEdit* RichEdit1 = nullptr;
   QMenuBar* MainMenu1 = nullptr;
+  QSplitter* Splitter1 = nullptr;  // the tree over the treemap
+  TTreemapView* Treemap1 = nullptr;
   TFontDialog* FontDialog1 = nullptr;
 
   // Command handlers, as the menu calls them.
@@ -96,6 +100,8 @@ class TUsageReport : public TMyReport, public TMessagePump, public TStatusLine {
   void Expand1Click();
   void Contract1Click();
   void Font1Click();
+  void ShareBars1Click();
+  void Treemap1Click();
   void Problems1Click();
   void Stop1Click();
   void Help2Click();
@@ -114,6 +120,9 @@ class TUsageReport : public TMyReport, public TMessagePump, public TStatusLine {
                    const QKeySequence& shortcut, void (TUsageReport::*handler)());
   void RestoreAtStart();
   void FormDestroy();
+  // Selects a node the treemap was clicked on, showing it in the tree.
+  void SelectFromTreemap(TTreeNode* node);
+  void TreemapMenu(TTreeNode* node, const QPoint& globalPos);
   // Refuses a command that would disturb a running scan, saying so.
   bool RefusedWhileScanning();
   // Carries out an Exit or close that came while a scan ran.
@@ -135,5 +144,7 @@ class TUsageReport : public TMyReport, public TMessagePump, public TStatusLine {
   bool scanning_ = false;
   bool closePending_ = false;
   bool activated_ = false;
+  bool selectingFromTreemap_ = false;
+  QList<int> splitterSizes_;  // the splitter's last sizes with the treemap shown
   QElapsedTimer pumpClock_;
 };

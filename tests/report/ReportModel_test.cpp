@@ -75,7 +75,7 @@ TEST_F(ReportModelTest, FollowsInsertsRelabelsAndRemovalsAsAScanMakesThem) {
   EXPECT_EQ(model_.NodeOf(model_.index(0, 0, model_.IndexOf(a))), a1);
   EXPECT_EQ(model_.parent(model_.IndexOf(a1)), model_.IndexOf(a));
   EXPECT_FALSE(model_.index(5, 0).isValid());
-  EXPECT_FALSE(model_.index(0, 1).isValid());
+  EXPECT_FALSE(model_.index(0, TReportModel::kColumns).isValid());
 }
 
 TEST_F(ReportModelTest, SortedRelabelsMoveRowsAndKeepPersistentIndexesOnTheirNodes) {

@@ -65,6 +65,8 @@ TEST_F(ReportTest, MenuHasEveryItemInOrderWithCaptionsAndShortcuts) {
                                 "-",
                                 "&Font...|",
                                 "&View",
+                                "Share &Bars|",
+                                "&Treemap|F7",
                                 "&Problems...|",
                                 "&Stop",
                                 "&Help",

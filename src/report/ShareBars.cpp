@@ -1,0 +1,64 @@
+#include "report/ShareBars.h"
+
+#include <QApplication>
+#include <QPainter>
+
+#include "report/ReportModel.h"
+#include "scan/ReportTree.h"
+
+QString ReadableSize(std::int64_t bytes) {
+  static const char* const kUnits[] = {"B", "KB", "MB", "GB", "TB", "PB", "EB"};
+  if (bytes < 1024) return QStringLiteral("%1 B").arg(std::max<std::int64_t>(bytes, 0));
+  double value = static_cast<double>(bytes);
+  int unit = 0;
+  while (value >= 1024 && unit < 6) {
+    value /= 1024;
+    ++unit;
+  }
+  // Rounding 9.96 up gives "10.0": show it as the whole number it became.
+  const QString number =
+      value < 9.95 ? QString::number(value, 'f', 1) : QString::number(qRound64(value));
+  return number + " " + kUnits[unit];
+}
+
+double ShareOfParent(const TReportTree& tree, const TTreeNode& node) {
+  std::int64_t whole = 0;
+  if (const TTreeNode* parent = node.Parent()) {
+    whole = parent->Bytes();
+  } else {
+    for (std::size_t i = 0; i < tree.TopLevelCount(); ++i) whole += tree.TopLevel(i)->Bytes();
+  }
+  if (whole <= 0 || node.Bytes() <= 0) return 0;
+  return std::min(1.0, static_cast<double>(node.Bytes()) / static_cast<double>(whole));
+}
+
+QString ShareText(const TReportTree& tree, const TTreeNode& node) {
+  const QString percent = QString::number(ShareOfParent(tree, node) * 100, 'f', 1) + "%";
+  return percent + "  " + ReadableSize(node.Bytes());
+}
+
+void TShareBarDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const {
+  QStyleOptionViewItem item = option;
+  initStyleOption(&item, index);
+  const QString text = item.text;
+  // Background and selection only: the text goes over the bar below.
+  const QWidget* widget = option.widget;
+  QStyle* style = widget ? widget->style() : QApplication::style();
+  style->drawPrimitive(QStyle::PE_PanelItemViewItem, &item, painter, widget);
+
+  const double share = index.data(TReportModel::kShareRole).toDouble();
+  const QRect area = option.rect.adjusted(2, 2, -2, -2);
+  painter->save();
+  painter->setPen(QColor(150, 170, 200));
+  painter->setBrush(Qt::NoBrush);
+  painter->drawRect(area.adjusted(0, 0, -1, -1));
+  const int length = static_cast<int>(share * (area.width() - 2) + 0.5);
+  if (length > 0) {
+    painter->fillRect(QRect(area.left() + 1, area.top() + 1, length, area.height() - 2),
+                      QColor(120, 170, 235));
+  }
+  painter->setPen(option.palette.color(QPalette::Text));
+  painter->drawText(area.adjusted(4, 0, -4, 0), Qt::AlignVCenter | Qt::AlignLeft, text);
+  painter->restore();
+}
