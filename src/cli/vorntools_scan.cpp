@@ -37,7 +37,7 @@ void OnInterrupt(int) {
 
 const char kUsage[] =
     "Usage: vorntools-scan [--depth N] [--min-size K] [--sector-size BYTES] [--sort]\n"
-    "                      [--output FILE] [--problems FILE] FOLDER...\n";
+    "                      [--threads N] [--output FILE] [--problems FILE] FOLDER...\n";
 
 void PrintHelp() {
   std::cout << kUsage
@@ -50,6 +50,8 @@ void PrintHelp() {
                "  --min-size K          leave out folders smaller than K kilobytes\n"
                "  --sector-size BYTES   count every file in whole units of BYTES\n"
                "  --sort                sort each folder's sub-folders by size, then name\n"
+               "  --threads N           read folders ahead on N threads (0: automatic, 1 on a\n"
+               "                        spinning disk, 8 otherwise)\n"
                "  --output FILE         write the report to FILE instead of standard output\n"
                "  --problems FILE       write what could not be read to FILE, a line each:\n"
                "                        the path, a TAB and the reason ('-': standard error)\n"
@@ -180,7 +182,7 @@ int main(int argc, char** argv) {
       inlineValue = true;
     }
     if (name != "--depth" && name != "--min-size" && name != "--sector-size" &&
-        name != "--output" && name != "--problems") {
+        name != "--threads" && name != "--output" && name != "--problems") {
       return UsageError("unknown option '" + arg + "'");
     }
     if (!inlineValue) {
@@ -206,6 +208,9 @@ int main(int argc, char** argv) {
       options.MaxDepth = *number;
     } else if (name == "--min-size") {
       options.MinSizeK = *number;
+    } else if (name == "--threads") {
+      if (*number < 0) return UsageError("option '--threads' needs a number of 0 or more");
+      options.Threads = *number;
     } else {
       options.AllowForSectorSize = true;
       options.SectorBytes = *number;

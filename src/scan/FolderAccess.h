@@ -83,3 +83,20 @@ bool NameMatches(const std::string& pattern, const char* name);
 
 // The length of an ordinary file named by a path (a link is not followed), or -1.
 std::int64_t FileLengthOfPath(const std::string& path);
+
+// How many more folder handles a walk may keep open at once, from the
+// process's open-file limit less the files already open (at least 1).
+std::size_t FolderHandleBudget();
+
+// The opening of folders, as the read-ahead stage makes it. Replaceable so
+// that a slow or stuck file system can be stood in for.
+class TFolderSystem {
+ public:
+  virtual ~TFolderSystem() = default;
+  virtual FolderHandle OpenPath(const std::string& path, int& error) {
+    return FolderHandle::OpenPath(path, error);
+  }
+  virtual FolderHandle OpenChild(const FolderHandle& parent, const char* name, int& error) {
+    return parent.OpenChild(name, error);
+  }
+};

@@ -3,10 +3,12 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -160,4 +162,23 @@ std::int64_t FileLengthOfPath(const std::string& path) {
   if (::fstatat(AT_FDCWD, path.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return -1;
   if (!S_ISREG(st.st_mode)) return NotAFile(st);
   return static_cast<std::int64_t>(st.st_size);
+}
+
+std::size_t FolderHandleBudget() {
+  // Room for what the program opens besides the walk's folders (the
+  // report file, the help, the window system's own).
+  constexpr rlim_t kReserve = 8;
+  constexpr rlim_t kMost = 4096;
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return 16;
+  rlim_t inUse = 16;
+  if (DIR* fds = ::opendir("/proc/self/fd")) {
+    inUse = 0;
+    while (::readdir(fds)) ++inUse;
+    inUse = inUse > 3 ? inUse - 3 : 0;  // ".", ".." and this listing's own
+    ::closedir(fds);
+  }
+  const rlim_t cur = limit.rlim_cur == RLIM_INFINITY ? kMost * 2 : limit.rlim_cur;
+  if (cur <= inUse + kReserve) return 1;
+  return static_cast<std::size_t>(std::min(cur - inUse - kReserve, kMost));
 }

@@ -1,5 +1,8 @@
 #include "scan/MyDirectory.h"
 
+#include <algorithm>
+#include <cerrno>
+
 #include "scan/Mounts.h"
 
 std::atomic<bool> StopRequested{false};
@@ -7,7 +10,14 @@ std::atomic<bool> StopRequested{false};
 namespace {
 // Folders deeper than this many levels below the open ones are walked with
 // their ancestors' handles closed, so a deep tree cannot run out of them.
+// Fewer when the open-file limit is lower.
 constexpr std::size_t kMaxOpenLevels = 64;
+
+// A sub-folder that was listed but is gone, or is no longer a folder, when
+// the walk gets to it: its contents were not counted.
+bool VanishedFolderError(int error) {
+  return IsMissingFolderError(error) || error == ELOOP;
+}
 }  // namespace
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
@@ -68,6 +78,14 @@ void TMyDirectory::DoProcedureToDirectory(const std::string& folder) {
   if (StopRequested) return;
   LoadMounts();
   if (application_) application_->ProcessMessages();
+  if (Recurse && Workers > 0) {
+    WalkAhead(folder);
+    return;
+  }
+  // The handles the walk itself needs (the child being opened, a reopen's
+  // step) come out of the same budget.
+  const std::size_t budget = FolderHandleBudget();
+  maxOpenLevels_ = std::clamp<std::size_t>(budget > 2 ? budget - 2 : 1, 1, kMaxOpenLevels);
   path_ = folder;
   int error = 0;
   FolderHandle handle = FolderHandle::OpenPath(folder, error);
@@ -96,8 +114,13 @@ void TMyDirectory::DoProcedureToDirectory(const std::string& folder) {
       int openError = 0;
       FolderHandle child = parent.handle.OpenChild(name.c_str(), openError);
       if (IsPseudoMount(child, name, parent)) continue;  // never entered
-      // A folder replaced by something else since it was listed is left out.
-      if (openError == ELOOP || openError == ENOTDIR) continue;
+      // A folder removed or replaced since it was listed is left out, and
+      // its parent's total is marked as incomplete.
+      if (VanishedFolderError(openError)) {
+        path_.resize(parent.pathLength);
+        FolderUnreadable(path_, openError);
+        continue;
+      }
       if (application_) application_->ProcessMessages();
       path_.resize(parent.pathLength);
       path_.resize(ChildPrefixLength(parent.pathLength), '/');
@@ -162,8 +185,8 @@ void TMyDirectory::ReadFolder(Level& level) {
 }
 
 void TMyDirectory::LimitOpenHandles() {
-  if (levels_.size() <= kMaxOpenLevels) return;
-  Level& level = levels_[levels_.size() - 1 - kMaxOpenLevels];
+  if (levels_.size() <= maxOpenLevels_) return;
+  Level& level = levels_[levels_.size() - 1 - maxOpenLevels_];
   if (!level.handle.IsOpen()) return;
   // Its identity lets a reopen check that it is still the same folder.
   if (!level.identified) level.identified = level.handle.Identify(level.id);
@@ -196,7 +219,96 @@ bool TMyDirectory::ReopenLevel(std::size_t index) {
     }
     // Keep open only the levels a later reopen would start from (all of
     // them were identified when first closed).
-    if (i - 1 + kMaxOpenLevels < levels_.size()) levels_[i - 1].handle.Close();
+    if (i - 1 + maxOpenLevels_ < levels_.size()) levels_[i - 1].handle.Close();
   }
   return true;
+}
+
+// The same walk, with the system calls made ahead by the workers; the hooks
+// get the same calls in the same order.
+void TMyDirectory::WalkAhead(const std::string& folder) {
+  ReadAheadSettings settings;
+  settings.workers = Workers;
+  settings.measure = MeasureAhead;
+  settings.masks = Masks;
+  settings.pseudoDevices = pseudoDevices_;
+  settings.pseudoNames = pseudoNames_;
+  settings.system = folderSystem_;
+  TReadAhead ahead(std::move(settings));
+
+  struct Open {
+    std::shared_ptr<AheadFolder> folder;
+    std::size_t pathLength;
+    bool ready;  // its listing may be read
+    std::size_t nextChild = 0;
+  };
+  std::vector<Open> open;
+  auto root = ahead.Start(folder);
+  const bool rootReady = ahead.Wait(root, application_);
+  path_ = folder;
+  open.push_back({root, path_.size(), rootReady});
+  EnterAhead(*root, rootReady);
+
+  while (!open.empty()) {
+    Open& top = open.back();
+    if (top.ready && !StopRequested && top.nextChild < top.folder->children.size()) {
+      const std::shared_ptr<AheadFolder> child = top.folder->children[top.nextChild++];
+      const std::size_t parentLength = top.pathLength;
+      if (!ahead.Wait(child, application_)) continue;  // stopped
+      path_.resize(parentLength);
+      int error = child->openError;
+      if (child->parentLost) {
+        error = EBADF;
+        open.back().nextChild = open.back().folder->children.size();
+      }
+      if (child->pseudo || child->parentLost || VanishedFolderError(error)) {
+        ahead.Leave(child);
+        if (!child->pseudo) FolderUnreadable(path_, error);
+        continue;
+      }
+      if (application_) application_->ProcessMessages();
+      path_.resize(parentLength);
+      path_.resize(ChildPrefixLength(parentLength), '/');
+      path_ += child->name;
+      open.push_back({child, path_.size(), true});
+      EnterAhead(*child, true);
+    } else {
+      path_.resize(top.pathLength);
+      PostProcessDirectoryProcedure(path_);
+      ahead.Leave(open.back().folder);
+      open.pop_back();
+    }
+  }
+}
+
+void TMyDirectory::EnterAhead(const AheadFolder& folder, bool ready) {
+  const std::size_t pathLength = path_.size();
+  PreProcessDirectoryProcedure(path_);
+  TheDirectoryProcedure(path_);
+  path_.resize(pathLength);
+  if (!ready) return;
+  if (folder.openError != 0) {
+    if (!IsMissingFolderError(folder.openError)) FolderUnreadable(path_, folder.openError);
+    return;
+  }
+  const std::size_t prefix = ChildPrefixLength(pathLength);
+  const std::size_t passes = std::max<std::size_t>(Masks.size(), 1);
+  for (std::size_t pass = 0; pass < passes; ++pass) {
+    const std::string* mask = Masks.empty() ? nullptr : &Masks[pass];
+    const bool matchAll = mask && (*mask == "*.*" || *mask == "*");
+    for (std::size_t i = 0; mask && i < folder.files.size(); ++i) {
+      if (StopRequested.load(std::memory_order_relaxed)) break;
+      const AheadFile& file = folder.files[i];
+      const char* name = folder.names.data() + file.nameOffset;
+      if (!matchAll && !NameMatches(*mask, name)) continue;
+      path_.resize(prefix, '/');
+      path_.append(name, file.nameLength);
+      DoTheFileProcedure(path_, FileContext{nullptr, name, file.length, MeasureAhead});
+    }
+    path_.resize(pathLength);
+    if (folder.readError != 0) {
+      FolderUnreadable(path_, folder.readError);
+      break;
+    }
+  }
 }

@@ -2,11 +2,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_set>
 #include <vector>
 
 #include "scan/FolderAccess.h"
+#include "scan/ReadAhead.h"
 #include "scan/UiHooks.h"
 
 // Set by the Stop command (and by Ctrl-C in the command-line tool), cleared
@@ -20,9 +22,13 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 // Where a file handed to TheFileProcedure lies: its open folder and its own
 // name, so it can be examined without building on the full path (which may
 // be longer than the system accepts).
+// When the file was measured ahead of the walk, `measured` is set, `length`
+// holds the result (-1: it could not be measured) and `folder` may be null.
 struct FileContext {
   const FolderHandle* folder = nullptr;
   const char* name = nullptr;
+  std::int64_t length = -1;  // when measured; a failure is minus the error number
+  bool measured = false;
 };
 
 // Walks folder trees depth first and calls the hooks below; subclasses give
@@ -37,6 +43,10 @@ class TMyDirectory {
   std::vector<std::string> Paths;  // starting folders, walked in order
   bool Recurse = false;            // walk sub-folders too
   std::vector<std::string> Masks;  // file-name patterns, applied in order
+  // Threads that open, list and measure folders ahead of a recursive walk;
+  // 0: the calling thread makes every system call itself. The hooks run on
+  // the calling thread, in the same order, either way.
+  std::size_t Workers = 0;
 
   void SetState(TMessagePump* application, bool recurse);
   void AddMask(const std::string& mask) { Masks.push_back(mask); }
@@ -45,8 +55,14 @@ class TMyDirectory {
   void DoProcedureToAllMatchingFiles();
   void DoProcedureToDirectory(const std::string& folder);
   void DoTheFileProcedure(const std::string& fileName, const FileContext& where = {});
+  // What the workers open folders through (tests stand in for it).
+  void SetFolderSystem(std::shared_ptr<TFolderSystem> system) { folderSystem_ = std::move(system); }
 
  protected:
+  // Set by a walker whose TheFileProcedure wants each file's length: the
+  // workers then measure it, and the file context carries the result.
+  bool MeasureAhead = false;
+
   // The hooks, in this order of declaration; each does nothing here.
   virtual void TheFileProcedure(const std::string& fileName, const FileContext& where);
   virtual void TheDirectoryProcedure(const std::string& folder);
@@ -68,6 +84,8 @@ class TMyDirectory {
     std::size_t nextSubFolder = 0;
   };
 
+  void WalkAhead(const std::string& folder);
+  void EnterAhead(const AheadFolder& folder, bool ready);
   void EnterFolder(FolderHandle handle, int openError);
   void ReadFolder(Level& level);
   bool ReopenLevel(std::size_t index);
@@ -77,7 +95,9 @@ class TMyDirectory {
   void LoadMounts();
 
   TMessagePump* application_ = nullptr;
-  std::string path_;  // the path of the folder or file being visited
+  std::shared_ptr<TFolderSystem> folderSystem_;
+  std::size_t maxOpenLevels_ = 64;  // folder handles a walk keeps open
+  std::string path_;                // the path of the folder or file being visited
   std::vector<Level> levels_;
   std::vector<char> buffer_;
   std::unordered_set<std::uint64_t> pseudoDevices_;

@@ -29,15 +29,22 @@ void TUsageDirectory::SetState(TMessagePump* application, TReportTree* tree,
   Tree = tree;
   StatusLine = statusLine;
   Options = options;
+  Workers = options.Threads > 0 ? static_cast<std::size_t>(options.Threads)
+                                : AutomaticWorkers(options.Folders);
+  MeasureAhead = true;
   open_.clear();
 }
 
 std::int64_t TUsageDirectory::MeasureFile(const std::string& fileName,
                                           const FileContext& where) const {
   // Only the file's status is read: the file is never opened or changed.
-  std::int64_t length = (where.folder && where.name) ? where.folder->FileLength(where.name)
-                                                     : FileLengthOfPath(fileName);
-  if (length < 0) return -1;
+  std::int64_t length = where.measured                 ? where.length
+                        : (where.folder && where.name) ? where.folder->FileLength(where.name)
+                                                       : FileLengthOfPath(fileName);
+  if (length < 0) {
+    if (where.measured) errno = static_cast<int>(-length);
+    return -1;
+  }
   if (Options.AllowForSectorSize) {
     // A sector size of 0 or less cannot round anything: a failure, never a
     // negative total.

@@ -12,4 +12,5 @@ struct UsageOptions {
   bool AllowForSectorSize = false;   // count every file in whole allocation units
   std::int32_t SectorBytes = 0;      // the allocation unit, in bytes
   bool ClearReport = false;          // empty the report before the scan
+  std::int32_t Threads = 0;          // threads reading folders ahead; <= 0: automatic
 };

@@ -2,7 +2,12 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <future>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "TempTree.h"
@@ -246,4 +251,170 @@ TEST(Walker, UnreadableFolderIsReportedNotTakenForEmpty) {
   EXPECT_NE(out->find("unreadable " + p + "/locked\n"), std::string::npos) << *out;
   EXPECT_EQ(out->find("secret"), std::string::npos);
   EXPECT_NE(out->find("file " + p + "/open/f\n"), std::string::npos);
+}
+
+namespace {
+
+std::vector<std::string> WalkWith(std::size_t workers, const std::string& root,
+                                  std::vector<std::string> masks = {"*.*"}) {
+  RecordingWalker w;
+  w.Workers = workers;
+  return Walk(w, {root}, true, masks);
+}
+
+}  // namespace
+
+// The same hooks in the same order whatever the number of workers, on a
+// random tree with a folder big enough to have its measuring shared out.
+TEST(ReadAhead, SameHookSequenceForAnyNumberOfWorkers) {
+  TempTree t;
+  unsigned seed = 7;
+  auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) % 1000; };
+  std::vector<std::string> folders = {"r"};
+  for (int i = 0; i < 400; ++i) {
+    const std::string parent = folders[next() % folders.size()];
+    const std::string path = parent + "/d" + std::to_string(i);
+    t.Folder(path);
+    folders.push_back(path);
+    for (unsigned f = next() % 6; f > 0; --f) t.File(path + "/f" + std::to_string(f) + ".txt", 1);
+  }
+  for (int f = 0; f < 5000; ++f) t.File("r/big/x" + std::to_string(f), 1);
+  const std::string root = t.Path("r");
+  const auto sequential = WalkWith(0, root, {"*.txt", "*.*"});
+  EXPECT_GT(sequential.size(), 5000u + 4 * 400);
+  for (std::size_t workers : {1u, 2u, 8u}) {
+    EXPECT_EQ(WalkWith(workers, root, {"*.txt", "*.*"}), sequential) << workers << " workers";
+  }
+}
+
+// Under a low open-file limit, in a child so the limit does not outlast it.
+TEST(ReadAhead, DeepChainUnderALowOpenFileLimit) {
+  TempTree t;
+  constexpr int kLevels = 1500;
+  {
+    int fd = ::open(t.Root().c_str(), O_RDONLY | O_DIRECTORY);
+    for (int i = 0; i < kLevels; ++i) {
+      ::mkdirat(fd, "side", 0755);
+      ::mkdirat(fd, "level-with-a-longish-name", 0755);
+      const int next = ::openat(fd, "level-with-a-longish-name", O_RDONLY | O_DIRECTORY);
+      ASSERT_GE(next, 0);
+      ::close(fd);
+      fd = next;
+    }
+    ::close(fd);
+  }
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    rlimit low{20, 20};
+    if (::setrlimit(RLIMIT_NOFILE, &low) != 0) ::_exit(3);
+    RecordingWalker w;
+    const auto calls = WalkWith(8, t.Root());
+    long pre = 0, unreadable = 0;
+    for (const auto& c : calls) {
+      pre += c.rfind("pre ", 0) == 0;
+      unreadable += c.rfind("unreadable ", 0) == 0;
+    }
+    ::_exit(pre == 1 + 2 * kLevels && unreadable == 0 ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+namespace {
+
+// Blocks on one folder until released; tells when the last worker let go of it.
+class StuckFolders : public TFolderSystem {
+ public:
+  std::mutex mutex;
+  std::condition_variable released;
+  bool release = false;
+  std::promise<void> gone;
+  ~StuckFolders() override { gone.set_value(); }
+  FolderHandle OpenChild(const FolderHandle& parent, const char* name, int& error) override {
+    if (std::string(name) == "stuck") {
+      std::unique_lock lock(mutex);
+      released.wait(lock, [this] { return release; });
+    }
+    return TFolderSystem::OpenChild(parent, name, error);
+  }
+};
+
+class StopAfterPumps : public TMessagePump {
+ public:
+  int calls = 0;
+  void ProcessMessages() override {
+    if (++calls == 5) StopRequested = true;
+  }
+};
+
+}  // namespace
+
+TEST(ReadAhead, StopEndsAWalkStuckInASystemCall) {
+  TempTree t;
+  t.File("s/a/f", 1);
+  t.File("s/stuck/g", 1);
+  t.File("s/z/h", 1);
+  auto system = std::make_shared<StuckFolders>();
+  auto gone = system->gone.get_future();
+  StopAfterPumps pump;
+  const std::string s = t.Path("s");
+  {
+    RecordingWalker w;
+    w.Workers = 4;
+    w.SetFolderSystem(system);
+    w.SetState(&pump, true);
+    w.AddMask("*.*");
+    w.AddPath(s);
+    w.DoProcedureToAllMatchingFiles();
+    EXPECT_GE(pump.calls, 5);  // the interface was served while waiting
+    EXPECT_EQ(w.calls.back(), "end");
+    EXPECT_EQ(IndexOf(w.calls, "pre " + s + "/stuck"), w.calls.size());
+    EXPECT_EQ(IndexOf(w.calls, "post " + s), w.calls.size() - 2);
+  }
+  StuckFolders* raw = system.get();
+  system.reset();
+  {
+    std::lock_guard lock(raw->mutex);
+    raw->release = true;
+  }
+  raw->released.notify_all();
+  gone.wait();  // the stuck worker finished and let go of everything
+  StopRequested = false;
+}
+
+// Folders renamed and removed while being walked: no crash, the parts left
+// alone are counted in full, and a folder that was listed but had gone when
+// its turn came marks its parent.
+TEST(ReadAhead, FoldersChangingDuringTheWalk) {
+  TempTree t;
+  for (int i = 0; i < 200; ++i) t.File("w/churn/d" + std::to_string(i) + "/f", 1);
+  for (int i = 0; i < 50; ++i) t.File("w/still/e" + std::to_string(i) + "/f", 1);
+  const std::string w = t.Path("w");
+  std::atomic<bool> done{false};
+  std::thread changer([&] {
+    for (int round = 0; !done; ++round) {
+      for (int i = 0; i < 200; ++i) {
+        const std::string a = t.Path("w/churn/d" + std::to_string(i));
+        std::error_code ec;
+        std::filesystem::rename(a, a + "x", ec);
+        std::filesystem::rename(a + "x", a, ec);
+      }
+    }
+  });
+  for (std::size_t workers : {0u, 8u}) {
+    const auto calls = WalkWith(workers, w);
+    long still = 0;
+    for (const auto& c : calls) still += c.rfind("file " + w + "/still/", 0) == 0;
+    EXPECT_EQ(still, 50);
+    for (const auto& c : calls) {
+      if (c.rfind("unreadable ", 0) == 0) {
+        EXPECT_EQ(c, "unreadable " + w + "/churn");
+      }
+    }
+  }
+  done = true;
+  changer.join();
 }

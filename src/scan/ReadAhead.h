@@ -1,0 +1,86 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "scan/FolderAccess.h"
+#include "scan/UiHooks.h"
+
+// Worker threads that open, list and measure folders ahead of a walk, in the
+// order a depth-first walk needs them, so that the walking thread makes no
+// system call of its own and never waits on the disk unnoticed.
+
+struct ReadAheadSettings {
+  std::size_t workers = 1;
+  bool measure = false;            // measure the files kept
+  std::vector<std::string> masks;  // files matching none are left out; empty: keep none
+  std::unordered_set<std::uint64_t> pseudoDevices;
+  std::unordered_set<std::string> pseudoNames;  // see TMyDirectory
+  std::shared_ptr<TFolderSystem> system;        // null: the real one
+};
+
+struct AheadFile {
+  std::uint32_t nameOffset = 0;  // in AheadFolder::names, ended by '\0'
+  std::uint32_t nameLength = 0;
+  std::int64_t length = -1;  // when measured; a failure is minus the error number
+};
+
+struct AheadState;
+
+// One folder of the walk. The walker reads the fields up to `children` only
+// after Wait() has returned true for it; the stage never changes them again.
+struct AheadFolder {
+  std::string name;  // its own name; the starting folder's path text
+  int openError = 0;
+  bool pseudo = false;      // a pseudo file system's mount point: never entered
+  bool parentLost = false;  // its parent could not be opened again
+  int readError = 0;
+  std::string names;  // the files' names
+  std::vector<AheadFile> files;
+  std::vector<std::shared_ptr<AheadFolder>> children;  // sub-folders in listing order
+
+  // The stage's own, under its lock.
+  std::shared_ptr<AheadFolder> parent;
+  std::size_t depth = 0;
+  FolderHandle handle;  // kept while its sub-folders or measurements need it
+  FolderId id;          // checked when the handle is opened again
+  bool identified = false;
+  bool started = false, done = false, cancelled = false, urgent = false;
+  bool inWindow = false, bytesCounted = false, chunked = false;
+  std::size_t heldIndex = 0;        // its place in the list of kept handles
+  std::size_t bytes = 0;            // memory its listing takes
+  int pins = 0;                     // users of its handle right now
+  std::size_t pendingChildren = 0;  // sub-folders not yet opened
+  std::size_t chunksLeft = 0;       // parts of its measuring not yet done
+};
+
+// The workers for a scan of these folders: 1 when the first lies on a
+// spinning disk (reading in parallel would make its head jump to and fro),
+// otherwise 8.
+std::size_t AutomaticWorkers(const std::vector<std::string>& folders);
+
+class TReadAhead {
+ public:
+  explicit TReadAhead(ReadAheadSettings settings);
+  // Stops the workers. One stuck in a system call finishes on its own later
+  // and touches only what it shares with the others, never the walker.
+  ~TReadAhead();
+  TReadAhead(const TReadAhead&) = delete;
+  TReadAhead& operator=(const TReadAhead&) = delete;
+
+  std::shared_ptr<AheadFolder> Start(const std::string& path);
+  // Waits until the folder is read, handing `pump` the interface at least
+  // every 10 ms meanwhile. False when a stop was requested first.
+  bool Wait(const std::shared_ptr<AheadFolder>& folder, TMessagePump* pump);
+  // The walk is done with the folder and everything below it.
+  void Leave(const std::shared_ptr<AheadFolder>& folder);
+
+  std::size_t Workers() const { return workers_; }
+
+ private:
+  std::shared_ptr<AheadState> state_;
+  std::size_t workers_ = 0;
+};
