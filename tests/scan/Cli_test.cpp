@@ -183,7 +183,11 @@ TEST(VorntoolsScan, InterruptWritesThePartialReport) {
   bool caught = false;
   const Result r =
       RunScanTool(t, {"--output", t.Path("partial.txt"), t.Path("chain")}, [&](pid_t pid) {
-        // Wait until the scan holds a folder of the chain open, then interrupt.
+        // Wait until the scan holds a folder deep in the chain open, then
+        // interrupt. Folders are read ahead of the walk, so a shallow one can
+        // be open before the walk has entered the chain at all.
+        std::string deep = "/chain";
+        for (int i = 0; i < 1500; ++i) deep += "/d";
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         const std::string fdDir = "/proc/" + std::to_string(pid) + "/fd";
         while (!caught && std::chrono::steady_clock::now() < deadline) {
@@ -192,7 +196,7 @@ TEST(VorntoolsScan, InterruptWritesThePartialReport) {
               char target[4096];
               const ssize_t n =
                   ::readlink((fdDir + "/" + e->d_name).c_str(), target, sizeof target - 1);
-              if (n > 0 && std::string(target, static_cast<std::size_t>(n)).find("/chain/d/d") !=
+              if (n > 0 && std::string(target, static_cast<std::size_t>(n)).find(deep) !=
                                std::string::npos) {
                 caught = true;
               }
