@@ -25,6 +25,7 @@ class QStatusBar;
 class QTextEdit;
 class QTreeView;
 class TFontDialog;
+class TLargestFirstModel;
 class TProblemsWindow;
 class TReportModel;
 class TStatusText;
@@ -65,6 +66,10 @@ class TUsageReport : public TMyReport, public TMessagePump, public TStatusLine {
 
   TReportTree& Tree() { return tree_; }
   TReportModel* Model() const { return model_; }
+  // The node a view index stands for, and back; the view may show the
+  // model through the Largest First order.
+  TTreeNode* NodeAt(const QModelIndex& viewIndex) const;
+  QModelIndex ViewIndexOf(TTreeNode* node, int column = 0) const;
   TUsageDialog* UsageDialog() const;
   TUsageWizard* UsageWizard() const;
   bool Scanning() const { return scanning_; }
@@ -102,6 +107,7 @@ class TUsageReport : public TMyReport, public TMessagePump, public TStatusLine {
   void Font1Click();
   void ShareBars1Click();
   void Treemap1Click();
+  void LargestFirst1Click();
   void Problems1Click();
   void Stop1Click();
   void Help2Click();
@@ -116,6 +122,7 @@ class TUsageReport : public TMyReport, public TMessagePump, public TStatusLine {
  private:
   void BuildWindow();
   void BuildMenu();
+  void SetUpView();
   QAction* AddItem(QMenu* menu, const char* name, const QString& caption,
                    const QKeySequence& shortcut, void (TUsageReport::*handler)());
   void RestoreAtStart();
@@ -133,6 +140,7 @@ class TUsageReport : public TMyReport, public TMessagePump, public TStatusLine {
 
   TReportTree tree_;
   TReportModel* model_ = nullptr;
+  TLargestFirstModel* largest_ = nullptr;  // set while View > Largest First is on
   TStatusText* status_ = nullptr;
   QFileDialog* saveDialog_ = nullptr;
   QPrintDialog* printDialog_ = nullptr;
