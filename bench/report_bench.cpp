@@ -3,9 +3,10 @@
 // ran, how soon Stop ends a scan, and how long Expand, Sort and Save take on a
 // large report. Prints one "name value" line per figure.
 //
-//   report_bench --tree DIR [--big DIR] [--rounds N] [--largest-first]
+//   report_bench --tree DIR [--big DIR] [--rounds N] [--toggle ITEM]...
 //
-// --largest-first measures all of it with View > Largest First on.
+// --toggle triggers a menu item by its object name before the first scan,
+// e.g. --toggle LargestFirst1 (size order on), --toggle ShareBars1 (bars off).
 #include <sys/resource.h>
 
 #include <QAction>
@@ -97,14 +98,11 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QString tree, big;
   int rounds = 3;
-  bool largestFirst = false;
+  QStringList toggles;
   for (int i = 1; i < argc; ++i) {
     const QString option = argv[i];
     const QString value = i + 1 < argc ? argv[i + 1] : QString();
-    if (option == "--largest-first") {
-      largestFirst = true;
-      continue;
-    }
+    if (option == "--toggle") toggles << value;
     if (option == "--tree") tree = value;
     if (option == "--big") big = value;
     if (option == "--rounds") rounds = value.toInt();
@@ -112,7 +110,7 @@ int main(int argc, char** argv) {
   }
   if (tree.isEmpty()) {
     std::fprintf(stderr,
-                 "usage: report_bench --tree DIR [--big DIR] [--rounds N] [--largest-first]\n");
+                 "usage: report_bench --tree DIR [--big DIR] [--rounds N] [--toggle ITEM]...\n");
     return 2;
   }
   // Never the real user's settings.
@@ -125,7 +123,14 @@ int main(int argc, char** argv) {
   window.show();
   Settle(300);
   TWatch watch(window.findChild<TStatusText*>());
-  if (largestFirst) window.FindAction("LargestFirst1")->trigger();
+  for (const QString& item : toggles) {
+    if (QAction* action = window.FindAction(item)) {
+      action->trigger();
+    } else {
+      std::fprintf(stderr, "no menu item %s\n", qPrintable(item));
+      return 2;
+    }
+  }
 
   const std::vector<std::string> folders{tree.toStdString()};
   std::vector<double> scans;
