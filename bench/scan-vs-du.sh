@@ -26,7 +26,8 @@ mkdir -p "$trees"
 threads=(${THREADS:-1 2 0})
 prepare=()
 if [ "${COLD:-0}" = 1 ]; then
-  prepare=(--prepare 'sync; echo 3 > /proc/sys/vm/drop_caches')
+  # -N runs commands without a shell, the preparation too.
+  prepare=(--prepare "sh -c 'sync; echo 3 > /proc/sys/vm/drop_caches'")
   runs=${RUNS:-5}
 fi
 printf '%-6s %-8s %10s %10s %8s %14s %14s  %s\n' tree threads "scan s" "du -k s" ratio \
