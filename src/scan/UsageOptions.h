@@ -13,4 +13,7 @@ struct UsageOptions {
   std::int32_t SectorBytes = 0;      // the allocation unit, in bytes
   bool ClearReport = false;          // empty the report before the scan
   std::int32_t Threads = 0;          // threads reading folders ahead; <= 0: automatic
+  // Levels the starting folders stand below a top-level line, for MaxDepth:
+  // 0 for a whole scan, more for a folder scanned again within its report.
+  std::int32_t StartDepth = 0;
 };
