@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -701,9 +702,7 @@ void TUsageReport::MoveToTrash1Click() {
     }
     const QLocale locale;
     QStringList facts;
-    if (node->HasSize()) {
-      facts << locale.formattedDataSize(node->Bytes(), 1, QLocale::DataSizeTraditionalFormat);
-    }
+    if (node->HasSize()) facts << ReadableSize(node->Bytes());
     facts << (items == 1 ? QString("1 item") : QString("%1 items").arg(locale.toString(items)));
     QMessageBox box(QMessageBox::Question, ApplicationTitle(),
                     QString("Move \"%1\" (%2) to the trash?").arg(path, facts.join(", ")),
