@@ -126,6 +126,24 @@ TEST_F(NodeActionsTest, RescanOfAChangedFolderGivesTheReportOfAFullScan) {
   Trigger(*window, "RescanFolder1");
   EXPECT_EQ(Report(*window), FullScan(options, true));
   EXPECT_EQ(Find(tree, root + "/a/a1"), nullptr);
+
+  // Lines below the folder that were expanded stay so where they are still found.
+  Select(*window, top);
+  Trigger(*window, "RescanFolder1");
+  EXPECT_EQ(Report(*window), FullScan(options, true));
+  a = Find(tree, root + "/a");
+  ASSERT_NE(a, nullptr);
+  EXPECT_TRUE(a->Expanded());
+  EXPECT_TRUE(window->resultField->isExpanded(window->ViewIndexOf(a)));
+  EXPECT_FALSE(Find(tree, root + "/c")->Expanded());
+
+  // Stopped, a rescan leaves the report as it was.
+  const std::string before = Report(*window);
+  Write(root + "/c/c1/more.bin", 50000);
+  QTimer::singleShot(0, window.get(), [&] { Trigger(*window, "Stop1"); });
+  Trigger(*window, "RescanFolder1");
+  EXPECT_EQ(Report(*window), before);
+  EXPECT_EQ(window->StatusText(), "Stopped: the report is unchanged");
 }
 
 // Marks of the ancestors: kept while another folder below them still has

@@ -422,6 +422,11 @@ TEST(ReportTree, NodeNumbersAcrossSaveAndLoad) {
   back.DeleteAndCorrect(back.NodeAt(2));
   EXPECT_EQ(back.TextForm(), "......4K  " + t.Path("r") + "\r\n\t......3K  a\r\n");
   EXPECT_EQ(back.NodeAt(0)->Bytes(), 4096);
+  // A folder above that falls below the size limit loses its line, as a
+  // scan with that limit would leave it out; its bytes stay in its parent.
+  back.LoadText("......5K  /r\r\n\t......4K  a\r\n\t\t......3K *b\r\n");
+  back.DeleteAndCorrect(back.NodeAt(2), 2048);
+  EXPECT_EQ(back.TextForm(), "......2K  /r\r\n");
   // A label read from another system's report makes no path.
   back.LoadText("......4K  C:\\Users\r\n\t......2K  a\r\n");
   EXPECT_EQ(TReportTree::PathOf(back.NodeAt(1)), "");
