@@ -4,6 +4,9 @@
 #
 #   bash bench/scan-vs-du.sh [TREES_DIR]      (default /tmp/vorn-bench)
 #
+# THREADS="1 2 0" (the default) times the scan with each of these --threads
+# values (0 = automatic) in the same run as du. COLD=1 (as root) empties the
+# page cache before every run of every command, so the disk answers.
 # Needs hyperfine and GNU time (scripts/install-deps.sh installs both).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,23 +22,40 @@ mkdir -p "$trees"
 [ -d "$trees/flat" ] || python3 "$mktree" flat "$trees/flat" --seed 2 >/dev/null
 [ -d "$trees/deep" ] || python3 "$mktree" deep "$trees/deep" >/dev/null
 
-printf '%-6s %12s %12s %8s %14s %14s  %s\n' tree "scan s" "du -k s" ratio "scan peak KiB" "du peak KiB" check
+threads=(${THREADS:-1 2 0})
+prepare=()
+if [ "${COLD:-0}" = 1 ]; then
+  prepare=(--prepare 'sync; echo 3 > /proc/sys/vm/drop_caches')
+  runs=${RUNS:-5}
+fi
+printf '%-6s %-8s %10s %10s %8s %14s %14s  %s\n' tree threads "scan s" "du -k s" ratio \
+  "scan peak KiB" "du peak KiB" check
 for name in home flat deep; do
   tree="$trees/$name"
   "$scan" --output "$trees/$name.report.txt" "$tree"
   check=$(python3 bench/check_report.py "$trees/$name.report.txt" "$tree" 2>&1 | tail -1)
+  commands=()
+  for t in "${threads[@]}"; do commands+=("$scan --threads $t --output /dev/null $tree"); done
   json=$(mktemp)
-  hyperfine -N --warmup 2 --runs "$runs" --export-json "$json" \
-    "$scan --output /dev/null $tree" "du -k $tree" >/dev/null 2>&1
-  read -r scan_s du_s < <(python3 - "$json" <<'PY'
+  hyperfine -N --warmup 2 --runs "$runs" "${prepare[@]}" --export-json "$json" \
+    "${commands[@]}" "du -k $tree" >/dev/null 2>&1
+  mapfile -t medians < <(python3 - "$json" <<'PY'
 import json, statistics, sys
 r = json.load(open(sys.argv[1]))["results"]
-print(*(f"{statistics.median(x['times']):.3f}" for x in r))
+print(*(f"{statistics.median(x['times']):.3f}" for x in r), sep="\n")
 PY
 )
   rm -f "$json"
-  scan_kb=$( { /usr/bin/time -f %M "$scan" --output /dev/null "$tree"; } 2>&1 | tail -1)
+  du_s=${medians[-1]}
   du_kb=$( { /usr/bin/time -f %M du -k "$tree" >/dev/null; } 2>&1 | tail -1)
-  ratio=$(python3 -c "print(f'{$scan_s / $du_s:.2f}')")
-  printf '%-6s %12s %12s %8s %14s %14s  %s\n' "$name" "$scan_s" "$du_s" "$ratio" "$scan_kb" "$du_kb" "$check"
+  for i in "${!threads[@]}"; do
+    t=${threads[$i]}
+    scan_s=${medians[$i]}
+    scan_kb=$( { /usr/bin/time -f %M "$scan" --threads "$t" --output /dev/null "$tree"; } 2>&1 | tail -1)
+    ratio=$(python3 -c "print(f'{$scan_s / $du_s:.2f}')")
+    label=$t
+    [ "$t" = 0 ] && label="0=auto"
+    printf '%-6s %-8s %10s %10s %8s %14s %14s  %s\n' "$name" "$label" "$scan_s" "$du_s" "$ratio" \
+      "$scan_kb" "$du_kb" "$check"
+  done
 done

@@ -43,6 +43,7 @@
 #include "dialogs/UsageDialog.h"
 #include "dialogs/UsageWizard.h"
 #include "report/FontDialog.h"
+#include "report/LargestFirst.h"
 #include "report/ProblemsWindow.h"
 #include "report/ReportModel.h"
 #include "report/ReportPrint.h"
@@ -183,29 +184,19 @@ void TUsageReport::BuildWindow() {
 
   model_ = new TReportModel(tree_);
   resultField->setModel(model_);
-  resultField->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-  resultField->header()->setSectionResizeMode(TReportModel::kShareColumn, QHeaderView::Stretch);
+  SetUpView();
   resultField->setItemDelegateForColumn(TReportModel::kShareColumn,
                                         new TShareBarDelegate(resultField));
   connect(model_, &TReportModel::NodeExpandedChanged, resultField,
           [this](const QModelIndex& index, bool expanded) {
-            resultField->setExpanded(index, expanded);
+            resultField->setExpanded(ViewIndexOf(model_->NodeOf(index)), expanded);
           });
   connect(resultField, &QTreeView::expanded, this, [this](const QModelIndex& index) {
-    if (TTreeNode* node = model_->NodeOf(index)) tree_.NoteExpanded(node, true);
+    if (TTreeNode* node = NodeAt(index)) tree_.NoteExpanded(node, true);
   });
   connect(resultField, &QTreeView::collapsed, this, [this](const QModelIndex& index) {
-    if (TTreeNode* node = model_->NodeOf(index)) tree_.NoteExpanded(node, false);
+    if (TTreeNode* node = NodeAt(index)) tree_.NoteExpanded(node, false);
   });
-  connect(resultField->selectionModel(), &QItemSelectionModel::currentChanged, this,
-          [this](const QModelIndex& current) {
-            TTreeNode* node = model_->NodeOf(current);
-            tree_.SetSelected(node);
-            UpdateNodeActions(node);
-            // The treemap draws what is chosen in the tree; a click in the
-            // treemap itself only points at a node.
-            if (!selectingFromTreemap_) Treemap1->SetRoot(node);
-          });
 
   resultField->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(resultField, &QWidget::customContextMenuRequested, this, &TUsageReport::TreeMenu);
@@ -234,6 +225,29 @@ void TUsageReport::BuildWindow() {
 
   BuildMenu();
   UpdateNodeActions(nullptr);
+}
+
+void TUsageReport::SetUpView() {
+  // A new model on the view brings a new header and selection model.
+  resultField->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+  resultField->header()->setSectionResizeMode(TReportModel::kShareColumn, QHeaderView::Stretch);
+  connect(resultField->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex& current) {
+            TTreeNode* node = NodeAt(current);
+            tree_.SetSelected(node);
+            UpdateNodeActions(node);
+            // The treemap draws what is chosen in the tree; a click in the
+            // treemap itself only points at a node.
+            if (!selectingFromTreemap_) Treemap1->SetRoot(node);
+          });
+}
+
+TTreeNode* TUsageReport::NodeAt(const QModelIndex& viewIndex) const {
+  return largest_ ? largest_->NodeOf(viewIndex) : model_->NodeOf(viewIndex);
+}
+
+QModelIndex TUsageReport::ViewIndexOf(TTreeNode* node, int column) const {
+  return largest_ ? largest_->IndexOf(node, column) : model_->IndexOf(node, column);
 }
 
 QAction* TUsageReport::AddItem(QMenu* menu, const char* name, const QString& caption,
@@ -293,6 +307,9 @@ void TUsageReport::BuildMenu() {
   QAction* treemap =
       AddItem(view, "Treemap1", "&Treemap", QKeySequence(Qt::Key_F7), &TUsageReport::Treemap1Click);
   treemap->setCheckable(true);
+  QAction* largest =
+      AddItem(view, "LargestFirst1", "&Largest First", none, &TUsageReport::LargestFirst1Click);
+  largest->setCheckable(true);
   AddItem(view, "Problems1", "&Problems...", none, &TUsageReport::Problems1Click);
 
   // An item of the bar itself: it acts when clicked.
@@ -352,8 +369,10 @@ void TUsageReport::ReadSettings() {
   ReadStep([this] {
     FindAction("ShareBars1")->setChecked(IniFile->ReadFlag(Section, "MenuItem-1", true));
     FindAction("Treemap1")->setChecked(IniFile->ReadFlag(Section, "MenuItem-2", false));
+    FindAction("LargestFirst1")->setChecked(IniFile->ReadFlag(Section, "MenuItem-3", false));
     ShareBars1Click();
     Treemap1Click();
+    LargestFirst1Click();
     QList<int> sizes;
     for (const QString& part : IniFile->ReadText(Section, "Splitter-1", "").split(',')) {
       bool ok = false;
@@ -382,6 +401,7 @@ void TUsageReport::WriteSettings() {
   IniFile->WriteFont(Section, "Font-1", resultField->font());
   IniFile->WriteFlag(Section, "MenuItem-1", FindAction("ShareBars1")->isChecked());
   IniFile->WriteFlag(Section, "MenuItem-2", FindAction("Treemap1")->isChecked());
+  IniFile->WriteFlag(Section, "MenuItem-3", FindAction("LargestFirst1")->isChecked());
   // Sizes of a hidden pane are 0: keep the last ones it had on screen.
   const QList<int> sizes = Splitter1->sizes();
   if (!Treemap1->isHidden() && sizes.size() == 2 && sizes[1] > 0) splitterSizes_ = sizes;
@@ -564,9 +584,42 @@ void TUsageReport::Treemap1Click() {
   if (shown && splitterSizes_.size() == 2) Splitter1->setSizes(splitterSizes_);
 }
 
+void TUsageReport::LargestFirst1Click() {
+  const bool on = FindAction("LargestFirst1")->isChecked();
+  if (on == (largest_ != nullptr)) return;
+  QItemSelectionModel* oldSelection = resultField->selectionModel();
+  TLargestFirstModel* oldProxy = largest_;
+  largest_ = on ? new TLargestFirstModel(model_, this) : nullptr;
+  if (largest_) {
+    resultField->setModel(largest_);
+  } else {
+    resultField->setModel(model_);
+  }
+  delete oldSelection;
+  delete oldProxy;
+  SetUpView();
+  ShareBars1Click();
+  // The view forgot what was open: the tree remembers it.
+  std::vector<TTreeNode*> pending;
+  for (std::size_t i = 0; i < tree_.TopLevelCount(); ++i) pending.push_back(tree_.TopLevel(i));
+  while (!pending.empty()) {
+    TTreeNode* node = pending.back();
+    pending.pop_back();
+    if (!node->Expanded()) continue;
+    resultField->expand(ViewIndexOf(node));
+    for (std::size_t i = 0; i < node->ChildCount(); ++i) pending.push_back(node->Child(i));
+  }
+  if (TTreeNode* selected = tree_.Selected()) {
+    selectingFromTreemap_ = true;  // the treemap keeps its root
+    resultField->setCurrentIndex(ViewIndexOf(selected));
+    selectingFromTreemap_ = false;
+    resultField->scrollTo(resultField->currentIndex());
+  }
+}
+
 void TUsageReport::SelectFromTreemap(TTreeNode* node) {
-  const QModelIndex index = model_->IndexOf(node);
-  for (TTreeNode* p = node->Parent(); p; p = p->Parent()) resultField->expand(model_->IndexOf(p));
+  const QModelIndex index = ViewIndexOf(node);
+  for (TTreeNode* p = node->Parent(); p; p = p->Parent()) resultField->expand(ViewIndexOf(p));
   selectingFromTreemap_ = true;
   resultField->setCurrentIndex(index);
   selectingFromTreemap_ = false;
@@ -585,14 +638,6 @@ void TUsageReport::TreemapMenu(TTreeNode* node, const QPoint& globalPos) {
   ExecNodeMenu(menu, node, globalPos);
 }
 
-TTreeNode* TUsageReport::NodeOfView(const QModelIndex& index) const {
-  return model_->NodeOf(index);
-}
-
-QModelIndex TUsageReport::ViewIndexOf(TTreeNode* node, int column) const {
-  return model_->IndexOf(node, column);
-}
-
 QString TUsageReport::UpdateNodeActions(TTreeNode* node) {
   QString why;
   bool there = false;
@@ -602,7 +647,9 @@ QString TUsageReport::UpdateNodeActions(TTreeNode* node) {
     there = !path.empty() && QFileInfo(folder).isDir();
     if (!there) why = path.empty() ? QString(kNoPath) : QString(kNotFound).arg(folder);
   }
-  FindAction("CopyPath1")->setEnabled(there);
+  QAction* copy = FindAction("CopyPath1");
+  if (!copy) return why;  // the window is still being built
+  copy->setEnabled(there);
   // A scan may be walking the folder: only the path can be taken meanwhile.
   for (const char* name : {"OpenFolder1", "RescanFolder1", "MoveToTrash1"}) {
     FindAction(name)->setEnabled(there && !scanning_);
@@ -611,7 +658,7 @@ QString TUsageReport::UpdateNodeActions(TTreeNode* node) {
 }
 
 TTreeNode* TUsageReport::ActionNode() const {
-  return menuNode_ ? menuNode_ : NodeOfView(resultField->currentIndex());
+  return menuNode_ ? menuNode_ : NodeAt(resultField->currentIndex());
 }
 
 QString TUsageReport::ActionPath(TTreeNode* node) {
@@ -642,7 +689,7 @@ void TUsageReport::ExecNodeMenu(QMenu& menu, TTreeNode* node, const QPoint& glob
 }
 
 void TUsageReport::TreeMenu(const QPoint& viewportPos) {
-  TTreeNode* node = NodeOfView(resultField->indexAt(viewportPos));
+  TTreeNode* node = NodeAt(resultField->indexAt(viewportPos));
   if (!node) return;
   QMenu menu(this);
   menu.setObjectName("NodeMenu1");
@@ -651,7 +698,7 @@ void TUsageReport::TreeMenu(const QPoint& viewportPos) {
 
 void TUsageReport::TreeMenuFromKey() {
   const QModelIndex current = resultField->currentIndex();
-  TTreeNode* node = NodeOfView(current);
+  TTreeNode* node = NodeAt(current);
   if (!node) return;
   resultField->scrollTo(current);
   const QRect place = resultField->visualRect(current);

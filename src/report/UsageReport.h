@@ -27,6 +27,7 @@ class QStatusBar;
 class QTextEdit;
 class QTreeView;
 class TFontDialog;
+class TLargestFirstModel;
 class TProblemsWindow;
 class TReportModel;
 class TStatusText;
@@ -58,9 +59,6 @@ class TUsageReport : public TMyReport, public TMessagePump, public TStatusLine {
   void RunScan(const UsageOptions& options);
   // Scans the folder of one node again with the last scan's options.
   void RunRescan(TTreeNode* node);
-  // The report node shown at a view index of the tree, and back.
-  TTreeNode* NodeOfView(const QModelIndex& index) const;
-  QModelIndex ViewIndexOf(TTreeNode* node, int column = 0) const;
   TProblemsWindow* ProblemsWindow = nullptr;  // what the last scan could not read
 
   // TMessagePump: handles pending interface events at most every few
@@ -72,6 +70,10 @@ class TUsageReport : public TMyReport, public TMessagePump, public TStatusLine {
 
   TReportTree& Tree() { return tree_; }
   TReportModel* Model() const { return model_; }
+  // The node a view index stands for, and back; the view may show the
+  // model through the Largest First order.
+  TTreeNode* NodeAt(const QModelIndex& viewIndex) const;
+  QModelIndex ViewIndexOf(TTreeNode* node, int column = 0) const;
   TUsageDialog* UsageDialog() const;
   TUsageWizard* UsageWizard() const;
   bool Scanning() const { return scanning_; }
@@ -109,6 +111,7 @@ class TUsageReport : public TMyReport, public TMessagePump, public TStatusLine {
   void Font1Click();
   void ShareBars1Click();
   void Treemap1Click();
+  void LargestFirst1Click();
   void Problems1Click();
   void Stop1Click();
   // The node commands, from the context menus of the tree and the treemap
@@ -129,6 +132,7 @@ class TUsageReport : public TMyReport, public TMessagePump, public TStatusLine {
  private:
   void BuildWindow();
   void BuildMenu();
+  void SetUpView();
   QAction* AddItem(QMenu* menu, const char* name, const QString& caption,
                    const QKeySequence& shortcut, void (TUsageReport::*handler)());
   void RestoreAtStart();
@@ -161,6 +165,7 @@ class TUsageReport : public TMyReport, public TMessagePump, public TStatusLine {
 
   TReportTree tree_;
   TReportModel* model_ = nullptr;
+  TLargestFirstModel* largest_ = nullptr;  // set while View > Largest First is on
   TStatusText* status_ = nullptr;
   QFileDialog* saveDialog_ = nullptr;
   QPrintDialog* printDialog_ = nullptr;

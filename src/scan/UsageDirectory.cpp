@@ -30,8 +30,11 @@ void TUsageDirectory::SetState(TMessagePump* application, TReportTree* tree,
   Tree = tree;
   StatusLine = statusLine;
   Options = options;
-  Workers = options.Threads > 0 ? static_cast<std::size_t>(options.Threads)
-                                : AutomaticWorkers(options.Folders);
+  const std::size_t threads = options.Threads > 0 ? static_cast<std::size_t>(options.Threads)
+                                                  : AutomaticWorkers(options.Folders);
+  // One thread is the walk on the calling thread alone: a single worker
+  // beside it would only add hand-overs.
+  Workers = threads > 1 ? threads : 0;
   MeasureAhead = true;
   open_.clear();
 }

@@ -195,6 +195,62 @@ TEST_F(ReportTest, BarsTreemapClicksAndTheViewItemsAcrossARestart) {
   EXPECT_NEAR(double(sizes[1]) / (sizes[0] + sizes[1]), 350.0 / 600, 0.02);
 }
 
+// The names the view shows under a node, in the view's order.
+std::vector<std::string> ViewChildren(TUsageReport& window, TTreeNode* parent) {
+  QAbstractItemModel* model = window.resultField->model();
+  const QModelIndex p = window.ViewIndexOf(parent);
+  std::vector<std::string> names;
+  for (int row = 0; row < model->rowCount(p); ++row) {
+    const std::string label = window.NodeAt(model->index(row, 0, p))->Label();
+    names.push_back(label.substr(label.rfind(' ') + 1));
+  }
+  return names;
+}
+
+TEST_F(ReportTest, LargestFirstOrdersTheViewOnlyAndIsRemembered) {
+  const QString root = MakeFolders();
+  {
+    auto window = NewWindow();
+    window->show();
+    ScanInto(*window, root);
+    TReportTree& tree = window->Tree();
+    TTreeNode* top = tree.TopLevel(0);
+    TTreeNode* a = Find(tree, " a");
+    window->resultField->expand(window->ViewIndexOf(top));
+    window->resultField->setCurrentIndex(window->ViewIndexOf(a));
+    const std::string reportOrder = tree.TextForm();
+    EXPECT_EQ(ViewChildren(*window, top), (std::vector<std::string>{"b", "c", "a"}));
+
+    Trigger(*window, "LargestFirst1");
+    // a 53248, c 5000, b 100 bytes; a2 40K before a1 2K.
+    EXPECT_EQ(ViewChildren(*window, top), (std::vector<std::string>{"a", "c", "b"}));
+    EXPECT_EQ(ViewChildren(*window, a), (std::vector<std::string>{"a2", "a1"}));
+    EXPECT_TRUE(window->resultField->isExpanded(window->ViewIndexOf(top)));
+    EXPECT_EQ(window->NodeAt(window->resultField->currentIndex()), a);
+    // A node that gets its size takes its place; the report keeps its order.
+    TTreeNode* added = tree.AddChild(top, "big");
+    tree.SetResult(added, 200000, false);
+    EXPECT_EQ(ViewChildren(*window, top), (std::vector<std::string>{"big", "a", "c", "b"}));
+    tree.Delete(added);
+    EXPECT_EQ(tree.TextForm(), reportOrder);
+    Trigger(*window, "Sort1");
+    EXPECT_EQ(ViewChildren(*window, top), (std::vector<std::string>{"a", "c", "b"}));
+    // A rescan in this view keeps the order.
+    ScanInto(*window, root);
+    EXPECT_EQ(ViewChildren(*window, tree.TopLevel(0)), (std::vector<std::string>{"a", "c", "b"}));
+    Trigger(*window, "Exit1");
+  }
+  auto window = NewWindow();
+  window->show();
+  QApplication::processEvents();
+  EXPECT_TRUE(window->FindAction("LargestFirst1")->isChecked());
+  TTreeNode* top = window->Tree().TopLevel(0);
+  ASSERT_TRUE(top);
+  EXPECT_EQ(ViewChildren(*window, top), (std::vector<std::string>{"a", "c", "b"}));
+  Trigger(*window, "LargestFirst1");
+  EXPECT_EQ(ViewChildren(*window, top), (std::vector<std::string>{"b", "c", "a"}));
+}
+
 TEST(ReadableSize, BinaryUnitsLikeTheLabels) {
   EXPECT_EQ(ReadableSize(0), "0 B");
   EXPECT_EQ(ReadableSize(1023), "1023 B");

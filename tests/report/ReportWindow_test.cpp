@@ -67,6 +67,7 @@ TEST_F(ReportTest, MenuHasEveryItemInOrderWithCaptionsAndShortcuts) {
                                 "&View",
                                 "Share &Bars|",
                                 "&Treemap|F7",
+                                "&Largest First|",
                                 "&Problems...|",
                                 "&Stop",
                                 "&Help",

@@ -99,6 +99,14 @@ TEST(VorntoolsScan, WritesTheSameReportAsTheCore) {
   EXPECT_EQ(toFile.status, 0);
   EXPECT_EQ(toFile.out, "");
   EXPECT_EQ(Slurp(t.Path("report.txt")), expected);
+
+  // The sequential walk (one thread) and the read-ahead one write the same report.
+  for (const char* threads : {"1", "3"}) {
+    const Result r =
+        RunScanTool(t, {"--threads", threads, "--depth", "1", "--min-size=$1", "--sector-size",
+                        "4096", "--sort", t.Path("data"), t.Path("data/a")});
+    EXPECT_EQ(r.out, expected) << "--threads " << threads;
+  }
 }
 
 TEST(VorntoolsScan, WrongUsageExitsWithTwo) {
