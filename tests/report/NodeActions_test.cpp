@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -299,6 +300,16 @@ TEST_F(NodeActionsTest, TheMenuDisablesWhatCannotActAndSaysWhy) {
   EXPECT_EQ(menuOn(Find(window->Tree(), root + "/a"), "node-menu.png"),
             "&Open in File Manager|\n&Copy Path|\n&Rescan Folder|F9\nMove to &Trash...|Del\n");
 
+  // Delete while a label is edited in place is the editor's.
+  QApplication::setActiveWindow(window.get());
+  window->resultField->edit(window->ViewIndexOf(Find(window->Tree(), root + "/a")));
+  auto* editor = window->resultField->findChild<QLineEdit*>();
+  ASSERT_NE(editor, nullptr);
+  editor->setFocus();
+  QTest::keyClick(editor, Qt::Key_Delete);
+  EXPECT_EQ(modalCount, 1);  // only the scan's dialog
+  QTest::keyClick(editor, Qt::Key_Escape);
+
   // During a scan only the path can be taken.
   Select(*window, Find(window->Tree(), root + "/a"));
   QStringList during;
@@ -354,6 +365,9 @@ TEST_F(NodeActionsTest, TheTreemapMenuHasTheNodeCommands) {
     for (QAction* item : menu->actions()) {
       seen += item->isSeparator() ? "-\n" : item->text() + (item->isEnabled() ? "\n" : "|off\n");
     }
+    const QString folder = VORN_SCREENSHOT_DIR;
+    QDir().mkpath(folder);
+    EXPECT_TRUE(menu->grab().save(folder + "/treemap-menu.png"));
     // The commands act on the folder clicked, not on the tree's current one.
     for (QAction* item : menu->actions()) {
       if (item->text() == "&Copy Path") item->trigger();
