@@ -37,7 +37,9 @@ void OnInterrupt(int) {
 
 const char kUsage[] =
     "Usage: vorntools-scan [--depth N] [--min-size K] [--sector-size BYTES] [--sort]\n"
-    "                      [--threads N] [--output FILE] [--problems FILE] FOLDER...\n";
+    "                      [--allocated] [--hard-links-once] [--one-file-system]\n"
+    "                      [--exclude PATTERN]... [--threads N] [--output FILE]\n"
+    "                      [--problems FILE] FOLDER...\n";
 
 void PrintHelp() {
   std::cout << kUsage
@@ -50,6 +52,15 @@ void PrintHelp() {
                "  --min-size K          leave out folders smaller than K kilobytes\n"
                "  --sector-size BYTES   count every file in whole units of BYTES\n"
                "  --sort                sort each folder's sub-folders by size, then name\n"
+               "  --allocated           count the space the disk gives each file (its blocks)\n"
+               "                        instead of its length; not with --sector-size\n"
+               "  --hard-links-once     count a file with several names at the first one\n"
+               "  -x, --one-file-system do not enter folders on another file system than\n"
+               "                        their starting folder\n"
+               "  --exclude PATTERN     leave out folders and files whose name matches\n"
+               "                        PATTERN, or whose path below the starting folder\n"
+               "                        does when PATTERN has a '/' ('*' any run, '?' one\n"
+               "                        character); may be given more than once\n"
                "  --threads N           read folders ahead on N threads (0: automatic, 1 on a\n"
                "                        spinning disk, 8 otherwise)\n"
                "  --output FILE         write the report to FILE instead of standard output\n"
@@ -173,6 +184,18 @@ int main(int argc, char** argv) {
       sort = true;
       continue;
     }
+    if (arg == "--allocated") {
+      options.CountAllocated = true;
+      continue;
+    }
+    if (arg == "--hard-links-once") {
+      options.HardLinksOnce = true;
+      continue;
+    }
+    if (arg == "--one-file-system" || arg == "-x") {
+      options.OneFileSystem = true;
+      continue;
+    }
     std::string name = arg, value;
     const auto eq = arg.find('=');
     bool inlineValue = false;
@@ -182,7 +205,7 @@ int main(int argc, char** argv) {
       inlineValue = true;
     }
     if (name != "--depth" && name != "--min-size" && name != "--sector-size" &&
-        name != "--threads" && name != "--output" && name != "--problems") {
+        name != "--threads" && name != "--output" && name != "--problems" && name != "--exclude") {
       return UsageError("unknown option '" + arg + "'");
     }
     if (!inlineValue) {
@@ -192,6 +215,11 @@ int main(int argc, char** argv) {
     if (name == "--output") {
       output = value;
       haveOutput = true;
+      continue;
+    }
+    if (name == "--exclude") {
+      if (value.empty()) return UsageError("option '--exclude' needs a pattern");
+      options.Exclude.push_back(value);
       continue;
     }
     if (name == "--problems") {
@@ -215,6 +243,9 @@ int main(int argc, char** argv) {
       options.AllowForSectorSize = true;
       options.SectorBytes = *number;
     }
+  }
+  if (options.CountAllocated && options.AllowForSectorSize) {
+    return UsageError("--allocated and --sector-size cannot be used together");
   }
   if (options.Folders.empty()) return UsageError("no folder given");
   if (haveOutput && output.empty()) return UsageError("option '--output' needs a file name");

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 
 #include "dialogs/ChooseDirectory.h"
@@ -103,6 +104,38 @@ TUsageDialog::TUsageDialog(QWidget* owner, const QString& root)
       MakeCheckBox(Options, "clearReport", QStringLiteral("Clear Report"), {16, 44, 240, 21});
   clearReport->setToolTip(
       QStringLiteral("Delete the current report before beginning the next one."));
+  countAllocated = MakeCheckBox(Options, "countAllocated", QStringLiteral("Count &Allocated Size"),
+                                {16, 72, 240, 21});
+  countAllocated->setToolTip(
+      QStringLiteral("Count the space the disk gives each file instead of its length."));
+  // "L" and "F": "H" and "O" already press Help and OK.
+  hardLinksOnce = MakeCheckBox(Options, "hardLinksOnce", QStringLiteral("Count Hard &Links Once"),
+                               {16, 100, 240, 21});
+  hardLinksOnce->setToolTip(
+      QStringLiteral("Count a file with several names only at the first one found."));
+  oneFileSystem = MakeCheckBox(Options, "oneFileSystem", QStringLiteral("Stay on One &File System"),
+                               {16, 128, 240, 21});
+  oneFileSystem->setToolTip(
+      QStringLiteral("Do not enter folders on another file system than their starting folder."));
+  LabelExclude = new QLabel(QStringLiteral("E&xclude:"), Options);
+  LabelExclude->setObjectName("LabelExclude");
+  LabelExclude->setGeometry(16, 160, 64, 21);
+  Exclude = new QLineEdit(Options);
+  Exclude->setObjectName("Exclude");
+  Exclude->setGeometry(84, 160, 250, 21);
+  Exclude->setToolTip(QStringLiteral("Names or paths to leave out, separated by \";\"."));
+  LabelExclude->setBuddy(Exclude);
+  LabelThreads = new QLabel(QStringLiteral("&Threads:"), Options);
+  LabelThreads->setObjectName("LabelThreads");
+  LabelThreads->setGeometry(16, 192, 64, 21);
+  Threads = new QSpinBox(Options);
+  Threads->setObjectName("Threads");
+  Threads->setRange(0, 64);
+  Threads->setGeometry(84, 192, 65, 21);
+  LabelThreads->setBuddy(Threads);
+  LabelThreadsNote = new QLabel(QStringLiteral("0: automatic"), Options);
+  LabelThreadsNote->setObjectName("LabelThreadsNote");
+  LabelThreadsNote->setGeometry(160, 192, 150, 21);
 
   notebook->addTab(FoldersTab, QStringLiteral("Folders"));
   notebook->addTab(usageTab, QStringLiteral("Usage"));
@@ -130,7 +163,12 @@ TUsageDialog::TUsageDialog(QWidget* owner, const QString& root)
   setTabOrder(UseSectors, SectorSize);
   setTabOrder(SectorSize, startWithDialog);
   setTabOrder(startWithDialog, clearReport);
-  setTabOrder(clearReport, helpButton);
+  setTabOrder(clearReport, countAllocated);
+  setTabOrder(countAllocated, hardLinksOnce);
+  setTabOrder(hardLinksOnce, oneFileSystem);
+  setTabOrder(oneFileSystem, Exclude);
+  setTabOrder(Exclude, Threads);
+  setTabOrder(Threads, helpButton);
 
   connect(OKButton, &QPushButton::clicked, this, [this] { done(mrOk); });
   connect(WizardButton, &QPushButton::clicked, this, [this] { done(mrIgnore); });
@@ -142,6 +180,7 @@ TUsageDialog::TUsageDialog(QWidget* owner, const QString& root)
   connect(DeleteDirectoryButton, &QPushButton::clicked, this,
           [this] { DeleteDirectoryButtonClick(); });
   connect(UseSectors, &QCheckBox::toggled, this, [this] { UseSectorsClick(); });
+  connect(countAllocated, &QCheckBox::toggled, this, [this] { countAllocatedClick(); });
   // Typing and picking from the history run the handler; text set by code does not.
   connect(pathEdit->lineEdit(), &QLineEdit::textEdited, this, [this] { pathEditChange(); });
   connect(pathEdit, &QComboBox::textActivated, this, [this] { pathEditChange(); });
@@ -178,7 +217,15 @@ void TUsageDialog::ReadSettings() {
   UseSectors->setChecked(IniFile->ReadFlag(Section, QStringLiteral("CheckBox-1"), false));
   startWithDialog->setChecked(IniFile->ReadFlag(Section, QStringLiteral("CheckBox-2"), false));
   clearReport->setChecked(IniFile->ReadFlag(Section, QStringLiteral("CheckBox-3"), true));
+  countAllocated->setChecked(IniFile->ReadFlag(Section, QStringLiteral("CheckBox-4"), false));
+  hardLinksOnce->setChecked(IniFile->ReadFlag(Section, QStringLiteral("CheckBox-5"), false));
+  oneFileSystem->setChecked(IniFile->ReadFlag(Section, QStringLiteral("CheckBox-6"), false));
+  Exclude->setText(IniFile->ReadText(Section, QStringLiteral("Edit-4"), QString()));
+  Threads->setValue(IniFile->ReadNumber(Section, QStringLiteral("SpinEdit-1"), 0));
+  // Both on can only come from an edited file: the allocated size wins, as in a scan.
+  if (countAllocated->isChecked()) UseSectors->setChecked(false);
   UseSectorsClick();
+  countAllocatedClick();
 }
 
 void TUsageDialog::WriteSettings() {
@@ -192,6 +239,11 @@ void TUsageDialog::WriteSettings() {
   IniFile->WriteFlag(Section, QStringLiteral("CheckBox-1"), UseSectors->isChecked());
   IniFile->WriteFlag(Section, QStringLiteral("CheckBox-2"), startWithDialog->isChecked());
   IniFile->WriteFlag(Section, QStringLiteral("CheckBox-3"), clearReport->isChecked());
+  IniFile->WriteFlag(Section, QStringLiteral("CheckBox-4"), countAllocated->isChecked());
+  IniFile->WriteFlag(Section, QStringLiteral("CheckBox-5"), hardLinksOnce->isChecked());
+  IniFile->WriteFlag(Section, QStringLiteral("CheckBox-6"), oneFileSystem->isChecked());
+  IniFile->WriteText(Section, QStringLiteral("Edit-4"), Exclude->text());
+  IniFile->WriteNumber(Section, QStringLiteral("SpinEdit-1"), Threads->value());
 }
 
 int TUsageDialog::SelectedPathIndex() const {
@@ -216,6 +268,15 @@ UsageOptions TUsageDialog::TakeScanOptions() {
   options.AllowForSectorSize = UseSectors->isChecked();
   options.SectorBytes = StrToInt(SectorSize->text().toStdString());
   options.ClearReport = clearReport->isChecked();
+  options.CountAllocated = countAllocated->isChecked();
+  if (options.CountAllocated) options.AllowForSectorSize = false;
+  options.HardLinksOnce = hardLinksOnce->isChecked();
+  options.OneFileSystem = oneFileSystem->isChecked();
+  for (const QString& pattern : Exclude->text().split(QLatin1Char(';'))) {
+    const QString trimmed = pattern.trimmed();
+    if (!trimmed.isEmpty()) options.Exclude.push_back(trimmed.toStdString());
+  }
+  options.Threads = Threads->value();
   for (const QString& folder : Folders()) options.Folders.push_back(folder.toStdString());
   return options;
 }
@@ -230,6 +291,12 @@ void TUsageDialog::UseSectorsClick() {
   const bool visible = UseSectors->isChecked();
   SectorSize->setVisible(visible);
   LabelSectorSize->setVisible(visible);
+  // The allocated size already is what the disk holds: no rounding on top.
+  countAllocated->setEnabled(!visible);
+}
+
+void TUsageDialog::countAllocatedClick() {
+  UseSectors->setEnabled(!countAllocated->isChecked());
 }
 
 void TUsageDialog::pathEditChange() {

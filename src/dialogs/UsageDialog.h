@@ -10,14 +10,15 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QSpinBox;
 class QTabWidget;
 class QWidget;
 class TChooseDirectory;
 class THistoryBox;
 
 // The tabbed settings of a scan: starting folders, depth, minimum size,
-// allocation unit and two options. Closes with mrOk, mrCancel or mrIgnore
-// (the Wizard button); it validates nothing until its scan is taken.
+// allocation unit, and the options of what is counted and how. Closes with mrOk, mrCancel or
+// mrIgnore (the Wizard button); it validates nothing until its scan is taken.
 class TUsageDialog : public TMyDialog {
   Q_OBJECT
 
@@ -30,6 +31,7 @@ class TUsageDialog : public TMyDialog {
 
   // Event handlers, by control and event.
   void UseSectorsClick();
+  void countAllocatedClick();
   void pathEditChange();
   void pathsMouseUp();
   void InsertDirectoryButtonClick();
@@ -68,6 +70,14 @@ class TUsageDialog : public TMyDialog {
   QLineEdit* SectorSize;
   QCheckBox* startWithDialog;
   QCheckBox* clearReport;
+  QCheckBox* countAllocated;
+  QCheckBox* hardLinksOnce;
+  QCheckBox* oneFileSystem;
+  QLabel* LabelExclude;
+  QLineEdit* Exclude;  // patterns separated by ";"
+  QLabel* LabelThreads;
+  QSpinBox* Threads;  // 0: automatic
+  QLabel* LabelThreadsNote;
   QPushButton* OKButton;
   QPushButton* WizardButton;
   QPushButton* helpButton;

@@ -25,6 +25,15 @@ struct FolderId {
   bool operator==(const FolderId&) const = default;
 };
 
+// What a file's status tells besides its length: the space the disk gives
+// it and, for counting a hard-linked file once, its identity.
+struct FileFacts {
+  std::int64_t allocated = 0;  // st_blocks x 512 bytes
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::uint64_t links = 1;
+};
+
 // An open folder. Move-only; closed on destruction.
 class FolderHandle {
  public:
@@ -44,8 +53,9 @@ class FolderHandle {
   bool IsOpen() const { return fd_ >= 0; }
   void Close();
   bool Identify(FolderId& id) const;
-  // The length in bytes of an ordinary file in this folder, or -1.
-  std::int64_t FileLength(const char* name) const;
+  // The length in bytes of an ordinary file in this folder, or -1; `facts`,
+  // when given, receives the rest of its status.
+  std::int64_t FileLength(const char* name, FileFacts* facts = nullptr) const;
   int NativeHandle() const { return fd_; }
 
  private:
@@ -82,7 +92,30 @@ bool IsMissingFolderError(int error);
 bool NameMatches(const std::string& pattern, const char* name);
 
 // The length of an ordinary file named by a path (a link is not followed), or -1.
-std::int64_t FileLengthOfPath(const std::string& path);
+std::int64_t FileLengthOfPath(const std::string& path, FileFacts* facts = nullptr);
+
+// Whether a whole text matches a pattern: "*" any run of characters ("/"
+// included), "?" any one character, everything else itself, case counting.
+bool WildcardMatches(const char* pattern, const char* text, std::size_t textLength);
+
+// Patterns of what a scan leaves out. A pattern without "/" is matched
+// against each folder's and file's own name, one with "/" against its path
+// below the starting folder ("build/*", "*/node_modules").
+class TExclusions {
+ public:
+  TExclusions() = default;
+  explicit TExclusions(const std::vector<std::string>& patterns);
+  bool Empty() const { return names_.empty() && paths_.empty(); }
+  // Only patterns with "/" need the path below the starting folder.
+  bool NeedsPaths() const { return !paths_.empty(); }
+  // `below` is the path below the starting folder ("a/b" for its
+  // grand-child b); its last part is the name.
+  bool Excludes(const char* name, std::size_t nameLength, const std::string& below) const;
+
+ private:
+  std::vector<std::string> names_;
+  std::vector<std::string> paths_;
+};
 
 // How many more folder handles a walk may keep open at once, from the
 // process's open-file limit less the files already open (at least 1).

@@ -32,6 +32,15 @@ struct LinuxDirent64 {
 
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY;
 
+// Copies what a status tells besides the length.
+void TakeFacts(const struct stat& st, FileFacts* facts) {
+  if (!facts) return;
+  facts->allocated = static_cast<std::int64_t>(st.st_blocks) * 512;
+  facts->device = st.st_dev;
+  facts->inode = st.st_ino;
+  facts->links = st.st_nlink;
+}
+
 EntryKind KindOfMode(mode_t mode) {
   if (S_ISREG(mode)) return EntryKind::File;
   if (S_ISDIR(mode)) return EntryKind::Folder;
@@ -76,10 +85,11 @@ bool FolderHandle::Identify(FolderId& id) const {
   return true;
 }
 
-std::int64_t FolderHandle::FileLength(const char* name) const {
+std::int64_t FolderHandle::FileLength(const char* name, FileFacts* facts) const {
   struct stat st;
   if (::fstatat(fd_, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return -1;
   if (!S_ISREG(st.st_mode)) return NotAFile(st);
+  TakeFacts(st, facts);
   return static_cast<std::int64_t>(st.st_size);
 }
 
@@ -157,11 +167,55 @@ bool NameMatches(const std::string& pattern, const char* name) {
   return ::fnmatch(pattern.c_str(), name, 0) == 0;
 }
 
-std::int64_t FileLengthOfPath(const std::string& path) {
+std::int64_t FileLengthOfPath(const std::string& path, FileFacts* facts) {
   struct stat st;
   if (::fstatat(AT_FDCWD, path.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return -1;
   if (!S_ISREG(st.st_mode)) return NotAFile(st);
+  TakeFacts(st, facts);
   return static_cast<std::int64_t>(st.st_size);
+}
+
+bool WildcardMatches(const char* pattern, const char* text, std::size_t textLength) {
+  // Greedy with one step back to the last "*": linear for ordinary patterns,
+  // never exponential.
+  const char* star = nullptr;
+  std::size_t starText = 0;
+  std::size_t t = 0;
+  const char* p = pattern;
+  while (t < textLength) {
+    if (*p == '*') {
+      star = p++;
+      starText = t;
+    } else if (*p != '\0' && (*p == '?' || *p == text[t])) {
+      ++p;
+      ++t;
+    } else if (star) {
+      p = star + 1;
+      t = ++starText;
+    } else {
+      return false;
+    }
+  }
+  while (*p == '*') ++p;
+  return *p == '\0';
+}
+
+TExclusions::TExclusions(const std::vector<std::string>& patterns) {
+  for (const std::string& pattern : patterns) {
+    if (pattern.empty()) continue;
+    (pattern.find('/') == std::string::npos ? names_ : paths_).push_back(pattern);
+  }
+}
+
+bool TExclusions::Excludes(const char* name, std::size_t nameLength,
+                           const std::string& below) const {
+  for (const std::string& pattern : names_) {
+    if (WildcardMatches(pattern.c_str(), name, nameLength)) return true;
+  }
+  for (const std::string& pattern : paths_) {
+    if (WildcardMatches(pattern.c_str(), below.data(), below.size())) return true;
+  }
+  return false;
 }
 
 std::size_t FolderHandleBudget() {

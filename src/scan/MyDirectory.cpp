@@ -87,9 +87,20 @@ void TMyDirectory::DoProcedureToDirectory(const std::string& folder) {
   const std::size_t budget = FolderHandleBudget();
   maxOpenLevels_ = std::clamp<std::size_t>(budget > 2 ? budget - 2 : 1, 1, kMaxOpenLevels);
   path_ = folder;
+  exclusions_ = TExclusions(Exclude);
+  // A hook may start a nested walk, with its own starting folder.
+  const std::size_t outerRootPrefix = rootPrefix_;
+  rootPrefix_ = ChildPrefixLength(folder.size());
+  struct RestorePrefix {
+    std::size_t& prefix;
+    std::size_t value;
+    ~RestorePrefix() { prefix = value; }
+  } restorePrefix{rootPrefix_, outerRootPrefix};
   int error = 0;
   FolderHandle handle = FolderHandle::OpenPath(folder, error);
-  const std::size_t base = levels_.size();  // a hook may start a nested walk
+  FolderId rootId;
+  const bool rootKnown = OneFileSystem && handle.IsOpen() && handle.Identify(rootId);
+  const std::size_t base = levels_.size();
   EnterFolder(std::move(handle), error);
   if (!Recurse) {
     levels_.pop_back();
@@ -114,6 +125,10 @@ void TMyDirectory::DoProcedureToDirectory(const std::string& folder) {
       int openError = 0;
       FolderHandle child = parent.handle.OpenChild(name.c_str(), openError);
       if (IsPseudoMount(child, name, parent)) continue;  // never entered
+      if (rootKnown && child.IsOpen()) {
+        FolderId id;
+        if (child.Identify(id) && id.device != rootId.device) continue;  // another file system
+      }
       // A folder removed or replaced since it was listed is left out, and
       // its parent's total is marked as incomplete.
       if (VanishedFolderError(openError)) {
@@ -158,6 +173,12 @@ void TMyDirectory::ReadFolder(Level& level) {
   const std::size_t prefix = ChildPrefixLength(level.pathLength);
   const bool collect = Recurse;
   const std::size_t passes = Masks.empty() ? (collect ? 1 : 0) : Masks.size();
+  // The folder's path below the starting folder, for patterns with "/".
+  std::string below;
+  if (exclusions_.NeedsPaths() && level.pathLength > rootPrefix_) {
+    below.assign(path_, rootPrefix_, level.pathLength - rootPrefix_);
+    below += '/';
+  }
   for (std::size_t pass = 0; pass < passes; ++pass) {
     const std::string* mask = Masks.empty() ? nullptr : &Masks[pass];
     const bool matchAll = mask && (*mask == "*.*" || *mask == "*");
@@ -169,10 +190,11 @@ void TMyDirectory::ReadFolder(Level& level) {
       if (entry.kind == EntryKind::File) {
         if (!mask || StopRequested.load(std::memory_order_relaxed)) continue;
         if (!matchAll && !NameMatches(*mask, entry.name)) continue;
+        if (Excluded(entry, below)) continue;
         path_.resize(prefix, '/');
         path_.append(entry.name, entry.nameLength);
-        DoTheFileProcedure(path_, FileContext{&level.handle, entry.name});
-      } else if (entry.kind == EntryKind::Folder && collectNow) {
+        DoTheFileProcedure(path_, FileContext{&level.handle, entry.name, -1, false, {}});
+      } else if (entry.kind == EntryKind::Folder && collectNow && !Excluded(entry, below)) {
         level.subFolders.emplace_back(entry.name, entry.nameLength);
       }
     }
@@ -182,6 +204,13 @@ void TMyDirectory::ReadFolder(Level& level) {
       break;
     }
   }
+}
+
+bool TMyDirectory::Excluded(const FolderEntry& entry, const std::string& belowFolder) const {
+  if (exclusions_.Empty()) return false;
+  std::string below;
+  if (exclusions_.NeedsPaths()) below = belowFolder + std::string(entry.name, entry.nameLength);
+  return exclusions_.Excludes(entry.name, entry.nameLength, below);
 }
 
 void TMyDirectory::LimitOpenHandles() {
@@ -234,6 +263,8 @@ void TMyDirectory::WalkAhead(const std::string& folder) {
   settings.pseudoDevices = pseudoDevices_;
   settings.pseudoNames = pseudoNames_;
   settings.system = folderSystem_;
+  settings.oneFileSystem = OneFileSystem;
+  settings.exclusions = TExclusions(Exclude);
   TReadAhead ahead(std::move(settings));
 
   struct Open {
@@ -261,9 +292,9 @@ void TMyDirectory::WalkAhead(const std::string& folder) {
         error = EBADF;
         open.back().nextChild = open.back().folder->children.size();
       }
-      if (child->pseudo || child->parentLost || VanishedFolderError(error)) {
+      if (child->leftOut || child->parentLost || VanishedFolderError(error)) {
         ahead.Leave(child);
-        if (!child->pseudo) FolderUnreadable(path_, error);
+        if (!child->leftOut) FolderUnreadable(path_, error);
         continue;
       }
       if (application_) application_->ProcessMessages();
@@ -303,7 +334,7 @@ void TMyDirectory::EnterAhead(const AheadFolder& folder, bool ready) {
       if (!matchAll && !NameMatches(*mask, name)) continue;
       path_.resize(prefix, '/');
       path_.append(name, file.nameLength);
-      DoTheFileProcedure(path_, FileContext{nullptr, name, file.length, MeasureAhead});
+      DoTheFileProcedure(path_, FileContext{nullptr, name, file.length, MeasureAhead, file.facts});
     }
     path_.resize(pathLength);
     if (folder.readError != 0) {

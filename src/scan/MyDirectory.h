@@ -29,6 +29,7 @@ struct FileContext {
   const char* name = nullptr;
   std::int64_t length = -1;  // when measured; a failure is minus the error number
   bool measured = false;
+  FileFacts facts;  // when measured and the length is not a failure
 };
 
 // Walks folder trees depth first and calls the hooks below; subclasses give
@@ -47,6 +48,11 @@ class TMyDirectory {
   // 0: the calling thread makes every system call itself. The hooks run on
   // the calling thread, in the same order, either way.
   std::size_t Workers = 0;
+  // Sub-folders on another device than their starting folder are not
+  // entered and get no hooks, as a pseudo file system's mount point.
+  bool OneFileSystem = false;
+  // Folders and files left out as if they were not there (see TExclusions).
+  std::vector<std::string> Exclude;
 
   void SetState(TMessagePump* application, bool recurse);
   void AddMask(const std::string& mask) { Masks.push_back(mask); }
@@ -88,6 +94,7 @@ class TMyDirectory {
   void EnterAhead(const AheadFolder& folder, bool ready);
   void EnterFolder(FolderHandle handle, int openError);
   void ReadFolder(Level& level);
+  bool Excluded(const FolderEntry& entry, const std::string& belowFolder) const;
   bool ReopenLevel(std::size_t index);
   void LimitOpenHandles();
   bool IsPseudoMount(const FolderHandle& child, const std::string& name, Level& parent);
@@ -106,4 +113,6 @@ class TMyDirectory {
   // per folder.
   std::unordered_set<std::string> pseudoNames_;
   bool mountsLoaded_ = false;
+  TExclusions exclusions_;
+  std::size_t rootPrefix_ = 0;  // where the path below the starting folder begins in path_
 };

@@ -221,7 +221,8 @@ struct AheadState {
   void Measure(AheadFolder& f, const FolderHandle& handle, std::size_t begin, std::size_t end) {
     for (std::size_t i = begin; i < end; ++i) {
       if ((i & 255) == 0 && StopRequested.load(std::memory_order_relaxed)) return;
-      const std::int64_t length = handle.FileLength(f.names.data() + f.files[i].nameOffset);
+      const std::int64_t length =
+          handle.FileLength(f.names.data() + f.files[i].nameOffset, &f.files[i].facts);
       // The reason travels with the failure: errno does not cross threads.
       f.files[i].length = length >= 0 ? length : -std::int64_t{errno > 0 ? errno : EIO};
     }
@@ -240,6 +241,16 @@ void AheadState::Read(std::unique_lock<std::mutex>& lock, const Folder& f,
   FolderHandle spare;  // the parent's handle when it could not be kept
   const FolderHandle* from = nullptr;
   bool parentOk = true;
+  // Its path below the starting folder, for exclusion patterns with "/";
+  // the names on the way up never change once a folder is made.
+  std::string below;
+  if (settings.exclusions.NeedsPaths()) {
+    std::vector<const std::string*> names;
+    for (const AheadFolder* up = f.get(); up->parent; up = up->parent.get()) {
+      names.push_back(&up->name);
+    }
+    for (auto name = names.rbegin(); name != names.rend(); ++name) below += **name + "/";
+  }
   if (parent) {
     ++parent->pins;
     if (!parent->handle.IsOpen()) parentOk = Reopen(lock, parent, spare);
@@ -254,28 +265,51 @@ void AheadState::Read(std::unique_lock<std::mutex>& lock, const Folder& f,
     spare.Close();
     if (handle.IsOpen() && parent && settings.pseudoNames.count(f->name) != 0) {
       FolderId id;
-      f->pseudo = parent->identified && handle.Identify(id) && id.device != parent->id.device &&
-                  settings.pseudoDevices.count(id.device) != 0;
-      if (f->pseudo) handle.Close();
+      f->leftOut = parent->identified && handle.Identify(id) && id.device != parent->id.device &&
+                   settings.pseudoDevices.count(id.device) != 0;
+      if (f->leftOut) handle.Close();
+    }
+    if (handle.IsOpen() && settings.oneFileSystem) {
+      FolderId id;
+      if (handle.Identify(id)) {
+        if (!parent) {
+          f->rootDevice = id.device;
+          f->rootDeviceKnown = true;
+        } else if (f->rootDeviceKnown && id.device != f->rootDevice) {
+          f->leftOut = true;
+          handle.Close();
+        }
+      }
     }
   } else {
     f->parentLost = true;
   }
   if (handle.IsOpen()) {
     const bool keepFiles = !settings.masks.empty();
+    const bool excluding = !settings.exclusions.Empty();
+    const bool withPaths = settings.exclusions.NeedsPaths();
     FolderReader reader(handle, buffer, false);
     FolderEntry entry;
     while (reader.Next(entry)) {
       if (entry.name[0] == '.') continue;  // hidden
+      if (entry.kind != EntryKind::Other && excluding &&
+          settings.exclusions.Excludes(entry.name, entry.nameLength,
+                                       withPaths ? below + entry.name : std::string())) {
+        continue;
+      }
       if (entry.kind == EntryKind::File) {
         if (!keepFiles || !KeepsFile(entry.name)) continue;
         f->files.push_back({static_cast<std::uint32_t>(f->names.size()),
-                            static_cast<std::uint32_t>(entry.nameLength), -1});
+                            static_cast<std::uint32_t>(entry.nameLength),
+                            -1,
+                            {}});
         f->names.append(entry.name, entry.nameLength + 1);
       } else if (entry.kind == EntryKind::Folder) {
         auto child = std::make_shared<AheadFolder>();
         child->name.assign(entry.name, entry.nameLength);
         child->depth = f->depth + 1;
+        child->rootDevice = f->rootDevice;
+        child->rootDeviceKnown = f->rootDeviceKnown;
         children.push_back(std::move(child));
       }
     }

@@ -20,12 +20,15 @@ struct ReadAheadSettings {
   std::unordered_set<std::uint64_t> pseudoDevices;
   std::unordered_set<std::string> pseudoNames;  // see TMyDirectory
   std::shared_ptr<TFolderSystem> system;        // null: the real one
+  bool oneFileSystem = false;  // leave out folders on another device than their starting folder
+  TExclusions exclusions;      // folders and files left out
 };
 
 struct AheadFile {
   std::uint32_t nameOffset = 0;  // in AheadFolder::names, ended by '\0'
   std::uint32_t nameLength = 0;
   std::int64_t length = -1;  // when measured; a failure is minus the error number
+  FileFacts facts;           // when measured
 };
 
 struct AheadState;
@@ -35,7 +38,9 @@ struct AheadState;
 struct AheadFolder {
   std::string name;  // its own name; the starting folder's path text
   int openError = 0;
-  bool pseudo = false;      // a pseudo file system's mount point: never entered
+  // Never entered: a pseudo file system's mount point, or a folder on
+  // another file system when the scan stays on one.
+  bool leftOut = false;
   bool parentLost = false;  // its parent could not be opened again
   int readError = 0;
   std::string names;  // the files' names
@@ -48,6 +53,8 @@ struct AheadFolder {
   FolderHandle handle;  // kept while its sub-folders or measurements need it
   FolderId id;          // checked when the handle is opened again
   bool identified = false;
+  std::uint64_t rootDevice = 0;  // its starting folder's, when the scan stays on one
+  bool rootDeviceKnown = false;
   bool started = false, done = false, cancelled = false, urgent = false;
   bool inWindow = false, bytesCounted = false, chunked = false;
   std::size_t heldIndex = 0;        // its place in the list of kept handles

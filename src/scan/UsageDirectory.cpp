@@ -36,19 +36,31 @@ void TUsageDirectory::SetState(TMessagePump* application, TReportTree* tree,
   // beside it would only add hand-overs.
   Workers = threads > 1 ? threads : 0;
   MeasureAhead = true;
+  OneFileSystem = options.OneFileSystem;
+  Exclude = options.Exclude;
   open_.clear();
+  linkedFiles_.clear();
 }
 
-std::int64_t TUsageDirectory::MeasureFile(const std::string& fileName,
-                                          const FileContext& where) const {
+std::int64_t TUsageDirectory::MeasureFile(const std::string& fileName, const FileContext& where,
+                                          FileFacts* facts) const {
   // Only the file's status is read: the file is never opened or changed.
-  std::int64_t length = where.measured                 ? where.length
-                        : (where.folder && where.name) ? where.folder->FileLength(where.name)
-                                                       : FileLengthOfPath(fileName);
+  FileFacts own;
+  FileFacts& status = facts ? *facts : own;
+  std::int64_t length = -1;
+  if (where.measured) {
+    length = where.length;
+    status = where.facts;
+  } else if (where.folder && where.name) {
+    length = where.folder->FileLength(where.name, &status);
+  } else {
+    length = FileLengthOfPath(fileName, &status);
+  }
   if (length < 0) {
     if (where.measured) errno = static_cast<int>(-length);
     return -1;
   }
+  if (Options.CountAllocated) return status.allocated;
   if (Options.AllowForSectorSize) {
     // A sector size of 0 or less cannot round anything: a failure, never a
     // negative total.
@@ -102,7 +114,14 @@ void TUsageDirectory::TheDirectoryProcedure(const std::string& folder) {
 void TUsageDirectory::TheFileProcedure(const std::string& fileName, const FileContext& where) {
   if (StopRequested) return;
   ++filesSeen_;
-  const std::int64_t size = MeasureFile(fileName, where);
+  FileFacts facts;
+  std::int64_t size = MeasureFile(fileName, where, &facts);
+  // Decided here, in walk order, so the first name reached is the one that
+  // counts for any number of workers.
+  if (size > 0 && Options.HardLinksOnce && facts.links > 1 &&
+      !linkedFiles_.insert(FolderId{facts.device, facts.inode}).second) {
+    size = 0;
+  }
   TUsage& current = open_.back();
   // A file that cannot be measured adds nothing: the folder keeps its node
   // and is marked, rather than losing a byte per such file.

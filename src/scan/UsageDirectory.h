@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "scan/LabelCollation.h"
@@ -46,8 +47,10 @@ class TUsageDirectory : public TMyDirectory {
   void SetState(TMessagePump* application, TReportTree* tree, TStatusLine* statusLine,
                 const UsageOptions& options);
 
-  // The length counted for one file, or -1 when it cannot be measured.
-  std::int64_t MeasureFile(const std::string& fileName, const FileContext& where = {}) const;
+  // The length counted for one file, or -1 when it cannot be measured;
+  // `facts`, when given, receives what its status tells besides.
+  std::int64_t MeasureFile(const std::string& fileName, const FileContext& where = {},
+                           FileFacts* facts = nullptr) const;
 
   TReportTree* Tree = nullptr;
   TStatusLine* StatusLine = nullptr;
@@ -69,7 +72,15 @@ class TUsageDirectory : public TMyDirectory {
   void FolderUnreadable(const std::string& folder, int error) override;
 
  private:
+  struct FileIdHash {
+    std::size_t operator()(const FolderId& id) const {
+      return std::hash<std::uint64_t>()(id.inode * 0x9E3779B97F4A7C15ull ^ id.device);
+    }
+  };
+
   std::vector<TUsage> open_;  // the folders being walked, innermost last
+  // Files with several names already counted, when each counts once.
+  std::unordered_set<FolderId, FileIdHash> linkedFiles_;
   std::vector<ScanProblem> problems_;
   std::uint64_t foldersSeen_ = 0;
   std::uint64_t filesSeen_ = 0;

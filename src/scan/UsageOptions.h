@@ -13,6 +13,16 @@ struct UsageOptions {
   std::int32_t SectorBytes = 0;      // the allocation unit, in bytes
   bool ClearReport = false;          // empty the report before the scan
   std::int32_t Threads = 0;          // threads reading folders ahead; <= 0: automatic
+  // Count what the disk holds (st_blocks x 512) instead of the length; it
+  // takes the place of AllowForSectorSize, which it overrides.
+  bool CountAllocated = false;
+  // A file with several names counts at the first one the walk reaches;
+  // all the starting folders share one memory of them.
+  bool HardLinksOnce = false;
+  // Folders on another device than their starting folder are not entered.
+  bool OneFileSystem = false;
+  // Names or paths below a starting folder that are left out (see TExclusions).
+  std::vector<std::string> Exclude;
   // Levels the starting folders stand below a top-level line, for MaxDepth:
   // 0 for a whole scan, more for a folder scanned again within its report.
   std::int32_t StartDepth = 0;

@@ -39,6 +39,9 @@ void ExpectNoClippedLabels(QWidget* window) {
     EXPECT_GE(label->height(), label->heightForWidth(label->width()))
         << label->objectName().toStdString() << " clips \"" << label->text().toStdString() << "\"";
   }
+  for (QCheckBox* box : window->findChildren<QCheckBox*>()) {
+    EXPECT_GE(box->width(), box->sizeHint().width()) << box->objectName().toStdString();
+  }
   for (QPushButton* button : window->findChildren<QPushButton*>()) {
     EXPECT_GE(button->width() + 8,
               button->fontMetrics().horizontalAdvance(button->text().remove('&')))

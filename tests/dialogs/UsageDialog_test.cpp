@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
 
@@ -423,6 +424,61 @@ TEST_F(UsageDialogTest, AnEmptyStoredListTakesTheFolderField) {
   EXPECT_EQ(Items(), QStringList{"/from/field"});
   EXPECT_EQ(d.SelectedPathIndex(), -1) << "an index outside the list selects nothing";
   EXPECT_EQ(d.pathEdit->currentText(), "/from/field");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(UsageDialogTest, CountingOptionsAreStoredAndReachTheScan) {
+  TUsageDialog& d = *dialog_;
+  d.show();
+  d.notebook->setCurrentWidget(d.Options);
+  EXPECT_FALSE(d.countAllocated->isChecked());
+  EXPECT_EQ(d.Threads->value(), 0);
+  // The allocated size and the rounding to allocation units exclude each other.
+  d.countAllocated->click();
+  EXPECT_FALSE(d.UseSectors->isEnabled());
+  d.countAllocated->click();
+  d.UseSectors->click();
+  EXPECT_FALSE(d.countAllocated->isEnabled());
+  d.UseSectors->click();
+  EXPECT_TRUE(d.countAllocated->isEnabled());
+
+  d.countAllocated->click();
+  d.hardLinksOnce->click();
+  d.oneFileSystem->click();
+  QTest::keyClicks(d.Exclude, "node_modules; build/* ;;*.o");
+  d.Threads->setValue(3);
+  d.SaveForm();
+
+  TUsageDialog again(nullptr, kDefaultSettingsRoot);
+  again.RestoreForm();
+  EXPECT_FALSE(again.UseSectors->isEnabled());
+  const UsageOptions o = again.TakeScanOptions();
+  EXPECT_TRUE(o.CountAllocated);
+  EXPECT_FALSE(o.AllowForSectorSize);
+  EXPECT_TRUE(o.HardLinksOnce);
+  EXPECT_TRUE(o.OneFileSystem);
+  EXPECT_EQ(o.Exclude, (std::vector<std::string>{"node_modules", "build/*", "*.o"}));
+  EXPECT_EQ(o.Threads, 3);
+  EXPECT_EQ(again.IniFile->ReadText(again.Section, "Edit-4", ""), "node_modules; build/* ;;*.o");
+
+  // The page's own accelerators leave Alt+O to OK.
+  QWidget* focusAfterAltX = nullptr;
+  OnNextModal([&](QWidget*) {
+    again.notebook->setCurrentWidget(again.Options);
+    again.activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&again));
+    again.countAllocated->setFocus();
+    QTest::keyClick(again.countAllocated, Qt::Key_X, Qt::AltModifier);
+    focusAfterAltX = QApplication::focusWidget();
+    QTest::keyClick(again.Exclude, Qt::Key_O, Qt::AltModifier);
+    // The button shows itself pressed, then clicks: the dialog ends with OK.
+    if (!again.OKButton->isDown()) again.done(mrCancel);
+  });
+  EXPECT_EQ(again.exec(), mrOk);
+  EXPECT_EQ(focusAfterAltX, again.Exclude);
 }
 
 }  // namespace

@@ -136,6 +136,40 @@ TEST(VorntoolsScan, WrongUsageExitsWithTwo) {
   EXPECT_EQ(version.out, "vorntools-scan 1.01\n");
 }
 
+TEST(VorntoolsScan, CountingOptionsGiveTheCoresReport) {
+  TempTree t;
+  t.File("data/a/f", 5000);
+  t.File("data/a/skip.tmp", 70000);
+  t.File("data/cache/g", 300000);
+  ASSERT_EQ(::link(t.Path("data/a/f").c_str(), t.Path("data/f2").c_str()), 0);
+  UsageOptions o;
+  o.Folders = {t.Path("data")};
+  o.CountAllocated = true;
+  o.HardLinksOnce = true;
+  o.OneFileSystem = true;
+  o.Exclude = {"*.tmp", "cache"};
+  o.ClearReport = true;
+  const std::string expected = InProcess(o, false);
+  ASSERT_EQ(expected.find("cache"), std::string::npos) << expected;
+  const Result r = RunScanTool(t, {"--allocated", "--hard-links-once", "-x", "--exclude", "*.tmp",
+                                   "--exclude=cache", t.Path("data")});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, expected);
+  EXPECT_EQ(RunScanTool(t, {"--one-file-system", t.Path("data")}).out,
+            RunScanTool(t, {"-x", t.Path("data")}).out);
+
+  for (const auto& args : {std::vector<std::string>{"--allocated", "--sector-size", "512", "/"},
+                           std::vector<std::string>{"--sector-size=512", "--allocated", "/"}}) {
+    const Result refused = RunScanTool(t, args);
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.err.rfind(
+                  "vorntools-scan: --allocated and --sector-size cannot be used together\n", 0),
+              0u)
+        << refused.err;
+    EXPECT_EQ(refused.out, "");
+  }
+}
+
 TEST(VorntoolsScan, UnwritableOutputExitsWithOne) {
   TempTree t;
   t.File("data/f", 1);

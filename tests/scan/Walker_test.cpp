@@ -1,3 +1,4 @@
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -285,6 +286,49 @@ TEST(ReadAhead, SameHookSequenceForAnyNumberOfWorkers) {
   for (std::size_t workers : {1u, 2u, 8u}) {
     EXPECT_EQ(WalkWith(workers, root, {"*.txt", "*.*"}), sequential) << workers << " workers";
   }
+}
+
+// Exclusions and staying on one file system leave the same folders and files
+// out of the hooks whether the walker reads folders itself or ahead.
+TEST(ReadAhead, LeftOutFoldersAndFilesAreTheSameForAnyNumberOfWorkers) {
+  TempTree t;
+  t.File("r/keep/a.txt", 1);
+  t.File("r/keep/a.tmp", 1);
+  t.File("r/node_modules/m", 1);
+  t.File("r/src/build/o", 1);
+  t.File("r/src/ok/build", 1);  // a file: "*/build" takes it too
+  t.Folder("r/mnt");
+  struct Mount {
+    std::string at;
+    bool done = ::mount("vorn-test", at.c_str(), "tmpfs", 0, "size=1m") == 0;
+    ~Mount() {
+      if (done) ::umount2(at.c_str(), MNT_DETACH);
+    }
+  } mount{t.Path("r/mnt")};
+  if (mount.done) t.File("r/mnt/inside", 1);
+  const auto walk = [&](std::size_t workers) {
+    RecordingWalker w;
+    w.Workers = workers;
+    w.OneFileSystem = true;
+    w.Exclude = {"*.tmp", "node_modules", "*/build"};
+    return Walk(w, {t.Path("r")});
+  };
+  const auto sequential = walk(0);
+  std::vector<std::string> told;
+  for (const std::string& call : sequential) {
+    for (const char* gone : {"a.tmp", "node_modules", "build", "mnt"}) {
+      if (call.find(gone) != std::string::npos && (mount.done || gone[0] != 'm')) {
+        told.push_back(call);
+      }
+    }
+  }
+  EXPECT_EQ(told, std::vector<std::string>{}) << "left out, so never told";
+  EXPECT_NE(IndexOf(sequential, "file " + t.Path("r/keep/a.txt")), sequential.size());
+  EXPECT_NE(IndexOf(sequential, "pre " + t.Path("r/src/ok")), sequential.size());
+  for (std::size_t workers : {1u, 2u, 8u}) {
+    EXPECT_EQ(walk(workers), sequential) << workers << " workers";
+  }
+  if (!mount.done) GTEST_SKIP() << "SKIPPED LOUDLY: no tmpfs mount here; exclusions were checked";
 }
 
 // Under a low open-file limit, in a child so the limit does not outlast it.
