@@ -38,6 +38,7 @@ void TUsageDirectory::SetState(TMessagePump* application, TReportTree* tree,
   MeasureAhead = true;
   OneFileSystem = options.OneFileSystem;
   Exclude = options.Exclude;
+  ExcludeBelow = options.StartBelow;
   open_.clear();
   linkedFiles_.clear();
 }
@@ -196,6 +197,11 @@ ScanOutcome RescanUsageFolder(TTreeNode* node, const UsageOptions& options, TRep
   again.Folders = {TReportTree::PathOf(node)};
   again.ClearReport = false;
   again.StartDepth = node->Level();
+  // Exclusion paths count from the top-level folder, as in the full scan.
+  again.StartBelow.clear();
+  for (const TTreeNode* n = node; n->Parent(); n = n->Parent()) {
+    again.StartBelow = again.StartBelow.empty() ? n->Name() : n->Name() + '/' + again.StartBelow;
+  }
   // Walked apart from the report, which keeps its old lines until the walk
   // has ended.
   TReportTree scan;
