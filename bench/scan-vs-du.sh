@@ -4,6 +4,7 @@
 #
 #   bash bench/scan-vs-du.sh [TREES_DIR]      (default /tmp/vorn-bench)
 #
+# NAMES="home" limits the run to some of the trees (home, flat, deep).
 # THREADS="1 2 0" (the default) times the scan with each of these --threads
 # values (0 = automatic) in the same run as du. COLD=1 (as root) empties the
 # page cache before every run of every command, so the disk answers.
@@ -30,7 +31,7 @@ if [ "${COLD:-0}" = 1 ]; then
 fi
 printf '%-6s %-8s %10s %10s %8s %14s %14s  %s\n' tree threads "scan s" "du -k s" ratio \
   "scan peak KiB" "du peak KiB" check
-for name in home flat deep; do
+for name in ${NAMES:-home flat deep}; do
   tree="$trees/$name"
   "$scan" --output "$trees/$name.report.txt" "$tree"
   check=$(python3 bench/check_report.py "$trees/$name.report.txt" "$tree" 2>&1 | tail -1)
