@@ -213,12 +213,12 @@ void TReportTree::CorrectAncestors(TTreeNode* from, std::int64_t oldBytes, std::
   // Each ancestor keeps the bytes of its own files (and of folders below it
   // without a line): its total less what the changed line below gave it.
   using Wide = __int128;
-  Wide oldPart = oldBytes;
-  Wide newPart = newBytes;
+  Wide oldShare = oldBytes;
+  Wide newShare = newBytes;
   TTreeNode* tooSmall = nullptr;  // the highest ancestor below the size limit
   for (TTreeNode* node = from; node; node = node->parent_) {
-    if (!node->hasSize_) continue;  // a line left unfinished: its part passes through
-    Wide total = Wide(node->bytes_) - oldPart + newPart;
+    if (!node->hasSize_) continue;  // a line left unfinished: the change passes through it
+    Wide total = Wide(node->bytes_) - oldShare + newShare;
     bool here = node->failedHere_;
     if (total > kMaxBytes) {
       total = kMaxBytes;  // as a scan's total stops, marked as only a lower bound
@@ -227,8 +227,8 @@ void TReportTree::CorrectAncestors(TTreeNode* from, std::int64_t oldBytes, std::
     if (total < 0) total = 0;
     bool failed = here;
     for (const auto& child : node->children_) failed = failed || child->failed_;
-    oldPart = node->bytes_;
-    newPart = total;
+    oldShare = node->bytes_;
+    newShare = total;
     SetNumbers(node, static_cast<std::int64_t>(total), failed, here);
     if (minimumBytes > 0 && total < minimumBytes) tooSmall = node;
   }
