@@ -24,6 +24,7 @@ class TProblemsModel : public QAbstractTableModel {
     problems_ = std::move(problems);
     endResetModel();
   }
+  const std::vector<ScanProblem>& Get() const { return problems_; }
   int rowCount(const QModelIndex& parent = {}) const override {
     return parent.isValid() ? 0 : static_cast<int>(problems_.size());
   }
@@ -77,6 +78,10 @@ TProblemsWindow::TProblemsWindow(QWidget* owner) : QDialog(owner) {
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addWidget(buttons);
   SetProblems({});
+}
+
+const std::vector<ScanProblem>& TProblemsWindow::Problems() const {
+  return model_->Get();
 }
 
 void TProblemsWindow::SetProblems(std::vector<ScanProblem> problems) {

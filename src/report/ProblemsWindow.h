@@ -20,6 +20,7 @@ class TProblemsWindow : public QDialog {
   explicit TProblemsWindow(QWidget* owner);
 
   void SetProblems(std::vector<ScanProblem> problems);
+  const std::vector<ScanProblem>& Problems() const;
   // The selected rows as the clipboard gets them, in the order shown.
   QString SelectedText() const;
   QTableView* List() const { return list_; }

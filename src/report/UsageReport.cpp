@@ -2,18 +2,26 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QDir>
+#include <QDirIterator>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
+#include <QPushButton>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -23,10 +31,13 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <QTreeView>
+#include <QUrl>
 #include <QVBoxLayout>
+#include <functional>
 
 #include "dialogs/About.h"
 #include "dialogs/DialogCommon.h"
+#include "dialogs/ErrorBox.h"
 #include "dialogs/ModalHook.h"
 #include "dialogs/ShowHelp.h"
 #include "dialogs/UsageDialog.h"
@@ -54,6 +65,10 @@ constexpr qint64 kPumpIntervalNs = 10'000'000;
 const char* const kScanRunning = "A scan is running: choose Stop or wait for it to end";
 const char* const kCloseAfterScan = "The window closes when the scan has ended";
 constexpr int kNoticeMs = 4000;
+const char* const kNoPath =
+    "No folder path can be made from this line: the report may come "
+    "from another computer";
+const char* const kNotFound = "Folder not found on this computer: %1";
 
 QFont DesignReportFont() {
   QFont font("Courier New", 10);
@@ -66,10 +81,12 @@ struct TScanState {
   bool& scanning;
   TUsageDirectory*& walker;
   TReportModel& model;
+  std::function<void()> ended;  // after the rest
   ~TScanState() {
     walker = nullptr;
     scanning = false;
     model.SetBatching(false);
+    ended();
   }
 };
 }  // namespace
@@ -181,6 +198,15 @@ void TUsageReport::BuildWindow() {
     if (TTreeNode* node = NodeAt(index)) tree_.NoteExpanded(node, false);
   });
 
+  resultField->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(resultField, &QWidget::customContextMenuRequested, this, &TUsageReport::TreeMenu);
+  // The Menu key and Shift+F10 open the menu at the current line.
+  for (const QKeySequence& key :
+       {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::SHIFT | Qt::Key_F10)}) {
+    auto* shortcut = new QShortcut(key, resultField, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(shortcut, &QShortcut::activated, this, &TUsageReport::TreeMenuFromKey);
+  }
+
   StatusBar1 = new QStatusBar(this);
   StatusBar1->setObjectName("StatusBar1");
   status_ = new TStatusText(StatusBar1);
@@ -198,6 +224,7 @@ void TUsageReport::BuildWindow() {
   FontDialog1->SetFont(resultField->font());
 
   BuildMenu();
+  UpdateNodeActions(nullptr);
 }
 
 void TUsageReport::SetUpView() {
@@ -208,6 +235,7 @@ void TUsageReport::SetUpView() {
           [this](const QModelIndex& current) {
             TTreeNode* node = NodeAt(current);
             tree_.SetSelected(node);
+            UpdateNodeActions(node);
             // The treemap draws what is chosen in the tree; a click in the
             // treemap itself only points at a node.
             if (!selectingFromTreemap_) Treemap1->SetRoot(node);
@@ -289,6 +317,23 @@ void TUsageReport::BuildMenu() {
   stop->setObjectName("Stop1");
   connect(stop, &QAction::triggered, this, &TUsageReport::Stop1Click);
   MainMenu1->addAction(stop);
+
+  // The node commands live in the context menus; the window holds them so
+  // their keys act wherever the focus is in it.
+  auto node = [this](const char* name, const QString& caption, const QKeySequence& shortcut,
+                     void (TUsageReport::*handler)()) {
+    auto* action = new QAction(caption, this);
+    action->setObjectName(name);
+    action->setShortcut(shortcut);
+    connect(action, &QAction::triggered, this, handler);
+    addAction(action);
+  };
+  node("OpenFolder1", "&Open in File Manager", none, &TUsageReport::OpenFolder1Click);
+  node("CopyPath1", "&Copy Path", none, &TUsageReport::CopyPath1Click);
+  node("RescanFolder1", "&Rescan Folder", QKeySequence(Qt::Key_F9),
+       &TUsageReport::RescanFolder1Click);
+  node("MoveToTrash1", "Move to &Trash...", QKeySequence(Qt::Key_Delete),
+       &TUsageReport::MoveToTrash1Click);
 
   QMenu* help = MainMenu1->addMenu("&Help");
   help->setObjectName("Help1");
@@ -430,12 +475,42 @@ void TUsageReport::ScanFromWizard() {
 
 void TUsageReport::RunScan(const UsageOptions& options) {
   scanning_ = true;
-  TScanState state{scanning_, UsageDirectory, *model_};
+  TScanState state{scanning_, UsageDirectory, *model_,
+                   [this] { UpdateNodeActions(tree_.Selected()); }};
+  UpdateNodeActions(tree_.Selected());
   // The view sees the scan's changes each time the interface gets its turn.
   model_->SetBatching(true);
   pumpClock_.invalidate();
   ProblemsWindow->SetProblems({});
-  ScanOutcome outcome = RunUsageScan(options, tree_, this, this, &UsageDirectory);
+  lastOptions_ = options;
+  ShowOutcome(RunUsageScan(options, tree_, this, this, &UsageDirectory));
+}
+
+void TUsageReport::RunRescan(TTreeNode* node) {
+  const std::string folder = TReportTree::PathOf(node);
+  scanning_ = true;
+  TScanState state{scanning_, UsageDirectory, *model_,
+                   [this] { UpdateNodeActions(tree_.Selected()); }};
+  UpdateNodeActions(tree_.Selected());
+  model_->SetBatching(true);
+  pumpClock_.invalidate();
+  ScanOutcome outcome = RescanUsageFolder(node, lastOptions_, tree_, this, this, &UsageDirectory);
+  if (outcome.stopped) return;  // the report and its problems stay as they were
+  // The folder's old problems give way to its new ones; the others stay.
+  const auto below = [&folder](const std::string& path) {
+    if (path.compare(0, folder.size(), folder) != 0) return false;
+    return path.size() == folder.size() || folder.back() == '/' || path[folder.size()] == '/';
+  };
+  std::vector<ScanProblem> problems;
+  for (const ScanProblem& p : ProblemsWindow->Problems()) {
+    if (!below(p.path)) problems.push_back(p);
+  }
+  for (ScanProblem& p : outcome.problems) problems.push_back(std::move(p));
+  outcome.problems = std::move(problems);
+  ShowOutcome(std::move(outcome));
+}
+
+void TUsageReport::ShowOutcome(ScanOutcome&& outcome) {
   const std::size_t count = outcome.problems.size();
   if (!outcome.stopped && count > 0) {
     ShowText("All Done (" + std::to_string(count) + (count == 1 ? " problem" : " problems") +
@@ -551,14 +626,149 @@ void TUsageReport::SelectFromTreemap(TTreeNode* node) {
   resultField->scrollTo(index);
 }
 
-void TUsageReport::TreemapMenu(TTreeNode*, const QPoint& globalPos) {
+void TUsageReport::TreemapMenu(TTreeNode* node, const QPoint& globalPos) {
   QMenu menu(this);
+  menu.setObjectName("TreemapMenu1");
   QAction* up = menu.addAction("&Up");
   up->setObjectName("TreemapUp1");
   up->setShortcut(QKeySequence(Qt::Key_Backspace));
   up->setEnabled(Treemap1->Root() != nullptr);
   connect(up, &QAction::triggered, Treemap1, &TTreemapView::Up);
+  menu.addSeparator();
+  ExecNodeMenu(menu, node, globalPos);
+}
+
+QString TUsageReport::UpdateNodeActions(TTreeNode* node) {
+  QString why;
+  bool there = false;
+  if (node) {
+    const std::string path = TReportTree::PathOf(node);
+    const QString folder = QFile::decodeName(QByteArray::fromStdString(path));
+    there = !path.empty() && QFileInfo(folder).isDir();
+    if (!there) why = path.empty() ? QString(kNoPath) : QString(kNotFound).arg(folder);
+  }
+  QAction* copy = FindAction("CopyPath1");
+  if (!copy) return why;  // the window is still being built
+  copy->setEnabled(there);
+  // A scan may be walking the folder: only the path can be taken meanwhile.
+  for (const char* name : {"OpenFolder1", "RescanFolder1", "MoveToTrash1"}) {
+    FindAction(name)->setEnabled(there && !scanning_);
+  }
+  return why;
+}
+
+TTreeNode* TUsageReport::ActionNode() const {
+  return menuNode_ ? menuNode_ : NodeAt(resultField->currentIndex());
+}
+
+QString TUsageReport::ActionPath(TTreeNode* node) {
+  if (!node) return {};
+  const QString why = UpdateNodeActions(node);
+  if (!why.isEmpty()) {
+    StatusBar1->showMessage(why, kNoticeMs);
+    return {};
+  }
+  return QFile::decodeName(QByteArray::fromStdString(TReportTree::PathOf(node)));
+}
+
+void TUsageReport::ExecNodeMenu(QMenu& menu, TTreeNode* node, const QPoint& globalPos) {
+  for (const char* name : {"OpenFolder1", "CopyPath1", "RescanFolder1", "MoveToTrash1"}) {
+    menu.addAction(FindAction(name));
+  }
+  const QString why = UpdateNodeActions(node);
+  if (!why.isEmpty()) StatusBar1->showMessage(why, kNoticeMs);
+  menuNode_ = node;
+  struct Done {
+    TUsageReport* window;
+    ~Done() {
+      window->menuNode_ = nullptr;
+      window->UpdateNodeActions(window->tree_.Selected());
+    }
+  } done{this};
   menu.exec(globalPos);
+}
+
+void TUsageReport::TreeMenu(const QPoint& viewportPos) {
+  TTreeNode* node = NodeAt(resultField->indexAt(viewportPos));
+  if (!node) return;
+  QMenu menu(this);
+  menu.setObjectName("NodeMenu1");
+  ExecNodeMenu(menu, node, resultField->viewport()->mapToGlobal(viewportPos));
+}
+
+void TUsageReport::TreeMenuFromKey() {
+  const QModelIndex current = resultField->currentIndex();
+  TTreeNode* node = NodeAt(current);
+  if (!node) return;
+  resultField->scrollTo(current);
+  const QRect place = resultField->visualRect(current);
+  QMenu menu(this);
+  menu.setObjectName("NodeMenu1");
+  ExecNodeMenu(menu, node, resultField->viewport()->mapToGlobal(place.bottomLeft()));
+}
+
+void TUsageReport::OpenFolder1Click() {
+  if (RefusedWhileScanning()) return;
+  const QString path = ActionPath(ActionNode());
+  if (path.isEmpty()) return;
+  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
+    ShowErrorBox(QString("Cannot open %1 in a file manager").arg(path), this);
+  }
+}
+
+void TUsageReport::CopyPath1Click() {
+  const QString path = ActionPath(ActionNode());
+  if (!path.isEmpty()) QGuiApplication::clipboard()->setText(path);
+}
+
+void TUsageReport::RescanFolder1Click() {
+  if (RefusedWhileScanning()) return;
+  TTreeNode* node = ActionNode();
+  if (ActionPath(node).isEmpty()) return;
+  Command([&] { RunRescan(node); });
+  CloseIfPending();
+}
+
+void TUsageReport::MoveToTrash1Click() {
+  if (RefusedWhileScanning()) return;
+  TTreeNode* node = ActionNode();
+  const QString path = ActionPath(node);
+  if (path.isEmpty()) return;
+  Command([&] {
+    // What goes: the size the report gives, and everything below the folder.
+    std::int64_t items = 0;
+    {
+      setCursor(Qt::WaitCursor);
+      QDirIterator it(path, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                      QDirIterator::Subdirectories);
+      while (it.hasNext()) {
+        it.next();
+        ++items;
+      }
+      unsetCursor();
+    }
+    const QLocale locale;
+    QStringList facts;
+    if (node->HasSize()) facts << ReadableSize(node->Bytes());
+    facts << (items == 1 ? QString("1 item") : QString("%1 items").arg(locale.toString(items)));
+    QMessageBox box(QMessageBox::Question, ApplicationTitle(),
+                    QString("Move \"%1\" (%2) to the trash?").arg(path, facts.join(", ")),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setObjectName("TrashQuestion");
+    box.button(QMessageBox::Yes)->setText("&Move to Trash");
+    box.button(QMessageBox::No)->setText("Cancel");
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    if (ExecModal(box) != QMessageBox::Yes) return;
+    // Moved the freedesktop way, so the desktop's trash can restore it;
+    // never deleted.
+    QFile folder(path);
+    if (!folder.moveToTrash()) {
+      throw EVorntoolsError(FormatMessage("Cannot move %s to the trash", path.toStdString()) +
+                            ": " + folder.errorString().toStdString());
+    }
+    tree_.DeleteAndCorrect(node, static_cast<std::int64_t>(lastOptions_.MinSizeK) * 1024);
+  });
 }
 
 void TUsageReport::Stop1Click() {

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QElapsedTimer>
+#include <QModelIndex>
 #include <QPrinter>
 #include <QString>
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include "report/MyReport.h"
 #include "scan/ReportTree.h"
 #include "scan/UiHooks.h"
+#include "scan/UsageDirectory.h"
 #include "scan/UsageOptions.h"
 
 class QAction;
@@ -55,6 +57,8 @@ class TUsageReport : public TMyReport, public TMessagePump, public TStatusLine {
 
   // Runs one scan in the window; the interface stays live meanwhile.
   void RunScan(const UsageOptions& options);
+  // Scans the folder of one node again with the last scan's options.
+  void RunRescan(TTreeNode* node);
   TProblemsWindow* ProblemsWindow = nullptr;  // what the last scan could not read
 
   // TMessagePump: handles pending interface events at most every few
@@ -110,6 +114,12 @@ class TUsageReport : public TMyReport, public TMessagePump, public TStatusLine {
   void LargestFirst1Click();
   void Problems1Click();
   void Stop1Click();
+  // The node commands, from the context menus of the tree and the treemap
+  // (or by their keys, on the tree's current node).
+  void OpenFolder1Click();
+  void CopyPath1Click();
+  void RescanFolder1Click();
+  void MoveToTrash1Click();
   void Help2Click();
   void About1Click();
   void FormActivate();
@@ -130,6 +140,21 @@ class TUsageReport : public TMyReport, public TMessagePump, public TStatusLine {
   // Selects a node the treemap was clicked on, showing it in the tree.
   void SelectFromTreemap(TTreeNode* node);
   void TreemapMenu(TTreeNode* node, const QPoint& globalPos);
+  // The tree's context menu, at a point of its viewport or (from a key) at
+  // the current node.
+  void TreeMenu(const QPoint& viewportPos);
+  void TreeMenuFromKey();
+  // Runs a context menu whose node commands act on `node`.
+  void ExecNodeMenu(QMenu& menu, TTreeNode* node, const QPoint& globalPos);
+  // Enables the node commands for `node`; gives why they cannot act on it
+  // (empty when they can).
+  QString UpdateNodeActions(TTreeNode* node);
+  // The node the node commands act on, and its folder's path when it is
+  // there to act on; otherwise says why not and gives an empty path.
+  TTreeNode* ActionNode() const;
+  QString ActionPath(TTreeNode* node);
+  // The status line after a scan, and the problems it found.
+  void ShowOutcome(ScanOutcome&& outcome);
   // Refuses a command that would disturb a running scan, saying so.
   bool RefusedWhileScanning();
   // Carries out an Exit or close that came while a scan ran.
@@ -149,6 +174,8 @@ class TUsageReport : public TMyReport, public TMessagePump, public TStatusLine {
   QColor fontColor_ = Qt::black;
 
   TUsageDirectory* UsageDirectory = nullptr;  // the walker of the running scan
+  UsageOptions lastOptions_;                  // the last scan's, for Rescan Folder
+  TTreeNode* menuNode_ = nullptr;             // what an open context menu acts on
   bool scanning_ = false;
   bool closePending_ = false;
   bool activated_ = false;

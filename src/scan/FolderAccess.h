@@ -104,7 +104,10 @@ bool WildcardMatches(const char* pattern, const char* text, std::size_t textLeng
 class TExclusions {
  public:
   TExclusions() = default;
-  explicit TExclusions(const std::vector<std::string>& patterns);
+  // `startBelow` is where the starting folder itself lies below the folder
+  // the paths count from ("a/b"; empty when that is the starting folder).
+  explicit TExclusions(const std::vector<std::string>& patterns,
+                       const std::string& startBelow = {});
   bool Empty() const { return names_.empty() && paths_.empty(); }
   // Only patterns with "/" need the path below the starting folder.
   bool NeedsPaths() const { return !paths_.empty(); }
@@ -115,6 +118,7 @@ class TExclusions {
  private:
   std::vector<std::string> names_;
   std::vector<std::string> paths_;
+  std::string prefix_;  // startBelow and a "/", or empty
 };
 
 // How many more folder handles a walk may keep open at once, from the

@@ -200,7 +200,8 @@ bool WildcardMatches(const char* pattern, const char* text, std::size_t textLeng
   return *p == '\0';
 }
 
-TExclusions::TExclusions(const std::vector<std::string>& patterns) {
+TExclusions::TExclusions(const std::vector<std::string>& patterns, const std::string& startBelow)
+    : prefix_(startBelow.empty() ? std::string() : startBelow + '/') {
   for (const std::string& pattern : patterns) {
     if (pattern.empty()) continue;
     (pattern.find('/') == std::string::npos ? names_ : paths_).push_back(pattern);
@@ -212,8 +213,11 @@ bool TExclusions::Excludes(const char* name, std::size_t nameLength,
   for (const std::string& pattern : names_) {
     if (WildcardMatches(pattern.c_str(), name, nameLength)) return true;
   }
+  if (paths_.empty()) return false;
+  const std::string whole = prefix_.empty() ? std::string() : prefix_ + below;
+  const std::string& path = prefix_.empty() ? below : whole;
   for (const std::string& pattern : paths_) {
-    if (WildcardMatches(pattern.c_str(), below.data(), below.size())) return true;
+    if (WildcardMatches(pattern.c_str(), path.data(), path.size())) return true;
   }
   return false;
 }

@@ -87,7 +87,7 @@ void TMyDirectory::DoProcedureToDirectory(const std::string& folder) {
   const std::size_t budget = FolderHandleBudget();
   maxOpenLevels_ = std::clamp<std::size_t>(budget > 2 ? budget - 2 : 1, 1, kMaxOpenLevels);
   path_ = folder;
-  exclusions_ = TExclusions(Exclude);
+  exclusions_ = TExclusions(Exclude, ExcludeBelow);
   // A hook may start a nested walk, with its own starting folder.
   const std::size_t outerRootPrefix = rootPrefix_;
   rootPrefix_ = ChildPrefixLength(folder.size());
@@ -264,7 +264,7 @@ void TMyDirectory::WalkAhead(const std::string& folder) {
   settings.pseudoNames = pseudoNames_;
   settings.system = folderSystem_;
   settings.oneFileSystem = OneFileSystem;
-  settings.exclusions = TExclusions(Exclude);
+  settings.exclusions = TExclusions(Exclude, ExcludeBelow);
   TReadAhead ahead(std::move(settings));
 
   struct Open {

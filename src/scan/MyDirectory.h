@@ -53,6 +53,9 @@ class TMyDirectory {
   bool OneFileSystem = false;
   // Folders and files left out as if they were not there (see TExclusions).
   std::vector<std::string> Exclude;
+  // Where the starting folders lie below the folder that patterns with "/"
+  // count from ("a/b"): a folder scanned again within a larger scan.
+  std::string ExcludeBelow;
 
   void SetState(TMessagePump* application, bool recurse);
   void AddMask(const std::string& mask) { Masks.push_back(mask); }

@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstring>
 #include <limits>
+#include <unordered_set>
 
 #include "scan/Errors.h"
 #include "scan/LabelCollation.h"
@@ -80,6 +81,7 @@ void TReportTree::TakeNumbersFromLabel(TTreeNode& node) {
     node.hasSize_ = false;
     node.bytes_ = 0;
     node.failed_ = false;
+    node.failedHere_ = false;
     node.nameOffset_ = 0;
     return;
   }
@@ -92,6 +94,9 @@ void TReportTree::TakeNumbersFromLabel(TTreeNode& node) {
     node.bytes_ = f.kilobytes > limit    ? kMaxBytes
                   : f.kilobytes < -limit ? -kMaxBytes
                                          : f.kilobytes * 1024;
+    // Where a mark read from text came from is not known: it is kept as
+    // the folder's own, so a correction never drops it wrongly.
+    node.failedHere_ = f.failed;
   }
   node.hasSize_ = true;
   node.failed_ = f.failed;
@@ -178,13 +183,161 @@ void TReportTree::SetLabel(TTreeNode* node, const std::string& text) {
 }
 
 void TReportTree::SetResult(TTreeNode* node, std::int64_t bytes, bool failed) {
+  SetResult(node, bytes, failed, failed);
+}
+
+void TReportTree::SetResult(TTreeNode* node, std::int64_t bytes, bool failed, bool failedHere) {
   const std::size_t nameLength = node->label_.size();
   node->label_ = OneLine(FolderLabel(bytes, failed, node->label_));
   node->bytes_ = bytes;
   node->failed_ = failed;
+  node->failedHere_ = failedHere;
   node->hasSize_ = true;
   node->nameOffset_ = static_cast<std::uint32_t>(node->label_.size() - nameLength);
   Relabelled(node);
+}
+
+void TReportTree::SetNumbers(TTreeNode* node, std::int64_t bytes, bool failed, bool failedHere) {
+  const std::string name = node->Name();
+  node->label_ = OneLine(FolderLabel(bytes, failed, name));
+  node->bytes_ = bytes;
+  node->failed_ = failed;
+  node->failedHere_ = failedHere;
+  node->hasSize_ = true;
+  node->nameOffset_ = static_cast<std::uint32_t>(node->label_.size() - name.size());
+  Relabelled(node);
+}
+
+void TReportTree::CorrectAncestors(TTreeNode* from, std::int64_t oldBytes, std::int64_t newBytes,
+                                   std::int64_t minimumBytes) {
+  // Each ancestor keeps the bytes of its own files (and of folders below it
+  // without a line): its total less what the changed line below gave it.
+  using Wide = __int128;
+  Wide oldShare = oldBytes;
+  Wide newShare = newBytes;
+  TTreeNode* tooSmall = nullptr;  // the highest ancestor below the size limit
+  for (TTreeNode* node = from; node; node = node->parent_) {
+    if (!node->hasSize_) continue;  // a line left unfinished: the change passes through it
+    Wide total = Wide(node->bytes_) - oldShare + newShare;
+    bool here = node->failedHere_;
+    if (total > kMaxBytes) {
+      total = kMaxBytes;  // as a scan's total stops, marked as only a lower bound
+      here = true;
+    }
+    if (total < 0) total = 0;
+    bool failed = here;
+    for (const auto& child : node->children_) failed = failed || child->failed_;
+    oldShare = node->bytes_;
+    newShare = total;
+    SetNumbers(node, static_cast<std::int64_t>(total), failed, here);
+    if (minimumBytes > 0 && total < minimumBytes) tooSmall = node;
+  }
+  if (!tooSmall) return;
+  // Its bytes and mark stay in its parent, as a folder without a line of its own.
+  if (tooSmall->parent_ && tooSmall->failed_) tooSmall->parent_->failedHere_ = true;
+  Delete(tooSmall);
+}
+
+void TReportTree::DeleteAndCorrect(TTreeNode* node, std::int64_t minimumBytes) {
+  TTreeNode* const parent = node->parent_;
+  const std::int64_t bytes = node->hasSize_ ? node->bytes_ : 0;
+  Delete(node);
+  if (parent) CorrectAncestors(parent, bytes, 0, minimumBytes);
+}
+
+void TReportTree::ReplaceSubtree(TTreeNode* node, TReportTree& scan, std::int64_t minimumBytes) {
+  if (scan.roots_.empty()) {
+    DeleteAndCorrect(node, minimumBytes);
+    return;
+  }
+  TTreeNode* const fresh = scan.roots_.front().get();
+  std::size_t going = 0;
+  for (const TTreeNode* n = node; (n = NextBelow(node, n));) ++going;
+  const std::size_t coming = scan.count_ - 1;
+  if (count_ - going + coming > capacity_) throw EVorntoolsError("Unable to insert an item");
+  if (sorted_) scan.SortByLabel();
+
+  // The expanded lines below the node, by their path under it, and the
+  // paths leading to them.
+  auto relative = [node](const TTreeNode* n) {
+    std::string path = n->Name();
+    for (const TTreeNode* p = n->parent_; p != node; p = p->parent_) path = p->Name() + '/' + path;
+    return path;
+  };
+  std::unordered_set<std::string> expanded;
+  std::unordered_set<std::string> onTheWay;
+  for (const TTreeNode* n = node; (n = NextBelow(node, n));) {
+    if (!n->expanded_) continue;
+    expanded.insert(relative(n));
+    for (const TTreeNode* p = n->parent_; p != node; p = p->parent_) onTheWay.insert(relative(p));
+  }
+
+  const std::int64_t oldBytes = node->hasSize_ ? node->bytes_ : 0;
+  while (!node->children_.empty()) Delete(node->children_.back().get());
+  for (auto& child : fresh->children_) {
+    TTreeNode* const raw = child.get();
+    raw->parent_ = node;
+    std::size_t size = 0;
+    for (TTreeNode* n = raw; n; n = NextBelow(raw, n)) {
+      if (n != raw) {
+        n->level_ = n->parent_->level_ + 1;
+      } else {
+        n->level_ = node->level_ + 1;
+      }
+      n->expanded_ = false;
+      ++size;
+    }
+    // Sorted siblings arrive in order: each goes last.
+    const std::size_t row = node->children_.size();
+    Notify([&](TTreeObserver& o) { o.NodesAboutToBeInserted(node, row); });
+    node->children_.push_back(std::move(child));
+    raw->row_ = static_cast<std::uint32_t>(row);
+    count_ += size;
+    scan.count_ -= size;
+    Notify([](TTreeObserver& o) { o.NodesInserted(); });
+  }
+  fresh->children_.clear();
+  const std::int64_t newBytes = fresh->bytes_;
+  SetNumbers(node, newBytes, fresh->failed_, fresh->failedHere_);
+
+  // Expanded again where the folder still has the line.
+  std::vector<std::pair<TTreeNode*, std::string>> pending{{node, std::string()}};
+  while (!pending.empty()) {
+    auto [parent, path] = std::move(pending.back());
+    pending.pop_back();
+    for (auto& child : parent->children_) {
+      const std::string mine = path.empty() ? child->Name() : path + '/' + child->Name();
+      if (expanded.count(mine)) Expand(child.get());
+      if (expanded.count(mine) || onTheWay.count(mine)) pending.emplace_back(child.get(), mine);
+    }
+  }
+  CorrectAncestors(node->parent_, oldBytes, newBytes, minimumBytes);
+}
+
+TTreeNode* TReportTree::NextBelow(const TTreeNode* top, const TTreeNode* node) {
+  if (!node->children_.empty()) return node->children_.front().get();
+  while (node != top) {
+    const TTreeNode* parent = node->parent_;
+    if (node->row_ + 1 < parent->children_.size()) return parent->children_[node->row_ + 1].get();
+    node = parent;
+  }
+  return nullptr;
+}
+
+std::string TReportTree::PathOf(const TTreeNode* node) {
+  std::vector<const TTreeNode*> chain;
+  for (const TTreeNode* n = node; n; n = n->parent_) chain.push_back(n);
+  std::string path = chain.back()->Name();
+  if (path.empty() || path.front() != '/') return {};
+  for (std::size_t i = chain.size() - 1; i-- > 0;) {
+    const std::string name = chain[i]->Name();
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
+      return {};
+    }
+    if (path.back() != '/') path += '/';
+    path += name;
+  }
+  return path;
 }
 
 void TReportTree::Relabelled(TTreeNode* node) {

@@ -29,6 +29,12 @@ class TTreeNode {
   bool HasSize() const { return hasSize_; }
   std::int64_t Bytes() const { return bytes_; }  // 0 when it has no size
   bool Failed() const { return failed_; }        // something below could not be measured
+  // The mark comes from the folder itself: a file in it or a folder below it
+  // without a line of its own could not be measured. The marks of the lines
+  // below add to it. Unknown for a label read from text: taken as Failed().
+  bool FailedHere() const { return failedHere_; }
+  // The folder's name: the label after its size field and mark.
+  std::string Name() const { return hasSize_ ? label_.substr(nameOffset_) : label_; }
 
  private:
   friend class TReportTree;
@@ -44,6 +50,7 @@ class TTreeNode {
   bool expanded_ = false;
   bool hasSize_ = false;
   bool failed_ = false;
+  bool failedHere_ = false;
 };
 
 // Told of every change, so a view can follow the tree without copying it.
@@ -96,7 +103,26 @@ class TReportTree {
   // A scanned folder's result: the exact numbers, and the finished label
   // made from them and the node's label as the name.
   void SetResult(TTreeNode* node, std::int64_t bytes, bool failed);
+  void SetResult(TTreeNode* node, std::int64_t bytes, bool failed, bool failedHere);
   void Delete(TTreeNode* node);
+
+  // A rescan of `node`'s folder: its lines below and its numbers become those
+  // of `scan`'s only top-level node, expanded lines the folder still has stay
+  // expanded, and every ancestor's numbers and label are corrected. An empty
+  // `scan` (the folder fell below the size limit) removes the node, as
+  // DeleteAndCorrect does. Ancestors whose corrected size falls below
+  // `minimumBytes` lose their line, as a full scan with that size limit
+  // would leave them out. Raises "Unable to insert an item" with the tree
+  // unchanged when it would exceed the capacity.
+  void ReplaceSubtree(TTreeNode* node, TReportTree& scan, std::int64_t minimumBytes = 0);
+  // Removes a node whose folder is gone and corrects its ancestors.
+  void DeleteAndCorrect(TTreeNode* node, std::int64_t minimumBytes = 0);
+
+  // The full path of the node's folder: its top-level name, which must be an
+  // absolute path, joined with the names below it; empty when the labels
+  // cannot make one (a report from another system, a label edited to
+  // something that is no name).
+  static std::string PathOf(const TTreeNode* node);
 
   std::size_t Count() const { return count_; }
   std::size_t TopLevelCount() const { return roots_.size(); }
@@ -144,6 +170,15 @@ class TReportTree {
   void Notify(Call&& call);
   static void Renumber(std::vector<std::unique_ptr<TTreeNode>>& siblings, std::size_t from);
   void DestroySubtree(std::unique_ptr<TTreeNode> node);
+  // The node after `node` in tree order below `top`, or null at its end.
+  static TTreeNode* NextBelow(const TTreeNode* top, const TTreeNode* node);
+  // The numbers and label of `from` and every node above it after a line
+  // below `from` went from `oldBytes` to `newBytes` (0 when removed); then
+  // the highest of them below `minimumBytes` goes.
+  void CorrectAncestors(TTreeNode* from, std::int64_t oldBytes, std::int64_t newBytes,
+                        std::int64_t minimumBytes);
+  // Sets numbers on a node that already has its name.
+  void SetNumbers(TTreeNode* node, std::int64_t bytes, bool failed, bool failedHere);
 
   std::vector<std::unique_ptr<TTreeNode>> roots_;
   std::size_t count_ = 0;

@@ -16,6 +16,7 @@ void AddBytes(TUsage& to, std::int64_t bytes) {
   if (__builtin_add_overflow(to.size, bytes, &to.size)) {
     to.size = kMaxBytes;
     to.failed = true;
+    to.failedHere = true;
   }
 }
 
@@ -37,6 +38,7 @@ void TUsageDirectory::SetState(TMessagePump* application, TReportTree* tree,
   MeasureAhead = true;
   OneFileSystem = options.OneFileSystem;
   Exclude = options.Exclude;
+  ExcludeBelow = options.StartBelow;
   open_.clear();
   linkedFiles_.clear();
 }
@@ -82,6 +84,7 @@ void TUsageDirectory::PreProcessDirectoryProcedure(const std::string& folder) {
   std::string name;
   if (open_.empty()) {
     name = folder;
+    record.depth = Options.StartDepth;
   } else {
     const TUsage& parent = open_.back();
     name = folder.substr(std::min(parent.PathLength(), folder.size()));
@@ -95,7 +98,9 @@ void TUsageDirectory::PreProcessDirectoryProcedure(const std::string& folder) {
   // stack as the walk expects it.
   open_.push_back(record);
   ++foldersSeen_;
-  if ((Options.MaxDepth <= 0 || record.depth <= Options.MaxDepth) && parentHasNode && Tree) {
+  // A starting folder always has its line, however deep it stands.
+  const bool shown = open_.size() == 1 || Options.MaxDepth <= 0 || record.depth <= Options.MaxDepth;
+  if (shown && parentHasNode && Tree) {
     open_.back().node = Tree->AddChild(parentNode, name);
   }
 }
@@ -124,6 +129,7 @@ void TUsageDirectory::TheFileProcedure(const std::string& fileName, const FileCo
   if (size < 0) {
     const int error = errno;
     current.failed = true;
+    current.failedHere = true;
     problems_.push_back({fileName, std::strerror(error)});
   } else {
     AddBytes(current, size);
@@ -133,6 +139,7 @@ void TUsageDirectory::TheFileProcedure(const std::string& fileName, const FileCo
 void TUsageDirectory::FolderUnreadable(const std::string& folder, int error) {
   if (StopRequested || open_.empty()) return;
   open_.back().failed = true;
+  open_.back().failedHere = true;
   problems_.push_back({folder, std::strerror(error)});
 }
 
@@ -140,22 +147,31 @@ void TUsageDirectory::PostProcessDirectoryProcedure(const std::string&) {
   if (StopRequested || open_.empty()) return;
   const TUsage record = open_.back();
   open_.pop_back();
+  bool kept = false;
   if (record.size < static_cast<std::int64_t>(Options.MinSizeK) * 1024) {
     if (record.node) Tree->Delete(record.node);
   } else if (record.node) {
-    Tree->SetResult(record.node, record.size, record.failed);
+    Tree->SetResult(record.node, record.size, record.failed, record.failedHere);
+    kept = true;
   }
   if (!open_.empty()) {
     AddBytes(open_.back(), record.size);
-    if (record.failed) open_.back().failed = true;
+    if (record.failed) {
+      open_.back().failed = true;
+      // A folder without a line of its own passes its mark on as the parent's.
+      if (!kept) open_.back().failedHere = true;
+    }
   }
 }
 
 const char* const kScanStoppedText = "Stopped: the report is incomplete";
 
-ScanOutcome RunUsageScan(const UsageOptions& options, TReportTree& tree, TMessagePump* application,
-                         TStatusLine* statusLine, TUsageDirectory** running) {
-  if (options.ClearReport) tree.Clear();
+const char* const kRescanStoppedText = "Stopped: the report is unchanged";
+
+namespace {
+// Walks `options` into `tree`, with `running` pointing at the walker meanwhile.
+ScanOutcome Walk(const UsageOptions& options, TReportTree& tree, TMessagePump* application,
+                 TStatusLine* statusLine, TUsageDirectory** running) {
   TUsageDirectory walker;
   walker.SetState(application, &tree, statusLine, options);
   struct Publish {
@@ -170,6 +186,37 @@ ScanOutcome RunUsageScan(const UsageOptions& options, TReportTree& tree, TMessag
   // A scan cut short must not read as the real result.
   outcome.stopped = StopRequested;
   outcome.problems = walker.TakeProblems();
+  return outcome;
+}
+}  // namespace
+
+ScanOutcome RescanUsageFolder(TTreeNode* node, const UsageOptions& options, TReportTree& tree,
+                              TMessagePump* application, TStatusLine* statusLine,
+                              TUsageDirectory** running) {
+  UsageOptions again = options;
+  again.Folders = {TReportTree::PathOf(node)};
+  again.ClearReport = false;
+  again.StartDepth = node->Level();
+  // Exclusion paths count from the top-level folder, as in the full scan.
+  again.StartBelow.clear();
+  for (const TTreeNode* n = node; n->Parent(); n = n->Parent()) {
+    again.StartBelow = again.StartBelow.empty() ? n->Name() : n->Name() + '/' + again.StartBelow;
+  }
+  // Walked apart from the report, which keeps its old lines until the walk
+  // has ended.
+  TReportTree scan;
+  ScanOutcome outcome = Walk(again, scan, application, statusLine, running);
+  if (!outcome.stopped) {
+    tree.ReplaceSubtree(node, scan, static_cast<std::int64_t>(options.MinSizeK) * 1024);
+  }
+  if (statusLine) statusLine->ShowText(outcome.stopped ? kRescanStoppedText : "All Done");
+  return outcome;
+}
+
+ScanOutcome RunUsageScan(const UsageOptions& options, TReportTree& tree, TMessagePump* application,
+                         TStatusLine* statusLine, TUsageDirectory** running) {
+  if (options.ClearReport) tree.Clear();
+  ScanOutcome outcome = Walk(options, tree, application, statusLine, running);
   if (statusLine) statusLine->ShowText(outcome.stopped ? kScanStoppedText : "All Done");
   return outcome;
 }

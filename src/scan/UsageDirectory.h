@@ -17,6 +17,8 @@ class TUsage {
   std::int32_t depth = 0;  // levels below its starting folder
   std::int64_t size = 0;   // bytes of its files and, once finished, its sub-folders
   bool failed = false;     // something in it or below could not be measured
+  // Something in it, or below it where no line shows it, could not be measured.
+  bool failedHere = false;
   // Length of the folder's full path. The path itself is the walker's current
   // path cut to this length: keeping a copy per level would cost memory in
   // the square of the depth.
@@ -90,7 +92,8 @@ struct ScanOutcome {
   std::vector<ScanProblem> problems;
 };
 
-extern const char* const kScanStoppedText;  // "Stopped: the report is incomplete"
+extern const char* const kScanStoppedText;    // "Stopped: the report is incomplete"
+extern const char* const kRescanStoppedText;  // "Stopped: the report is unchanged"
 
 // One whole scan into `tree`, as the report window and the command-line
 // tool run it: clear the tree if asked, walk, then show "All Done", or
@@ -98,3 +101,11 @@ extern const char* const kScanStoppedText;  // "Stopped: the report is incomplet
 // `running` points at the walker while it runs (for Stop and progress).
 ScanOutcome RunUsageScan(const UsageOptions& options, TReportTree& tree, TMessagePump* application,
                          TStatusLine* statusLine, TUsageDirectory** running = nullptr);
+
+// Scans the folder of `node` again, with `options` but for their folders,
+// Clear Report and start depth, and puts the result in its place
+// (TReportTree::ReplaceSubtree). Stopped, the tree is left as it was and
+// kRescanStoppedText is shown; the problems are those of the folder only.
+ScanOutcome RescanUsageFolder(TTreeNode* node, const UsageOptions& options, TReportTree& tree,
+                              TMessagePump* application, TStatusLine* statusLine,
+                              TUsageDirectory** running = nullptr);

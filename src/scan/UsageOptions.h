@@ -23,4 +23,10 @@ struct UsageOptions {
   bool OneFileSystem = false;
   // Names or paths below a starting folder that are left out (see TExclusions).
   std::vector<std::string> Exclude;
+  // Levels the starting folders stand below a top-level line, for MaxDepth:
+  // 0 for a whole scan, more for a folder scanned again within its report.
+  std::int32_t StartDepth = 0;
+  // Where the starting folders lie below their top-level folder ("a/b"), for
+  // exclusion patterns with "/"; empty for a whole scan.
+  std::string StartBelow;
 };

@@ -332,3 +332,25 @@ TEST(UsageScan, AgreesWithAnIndependentCountOnARandomTree) {
     EXPECT_EQ(node->Label().substr(0, 10), FolderLabel(total, false, "")) << relative;
   }
 }
+
+// A folder scanned again is measured as the whole scan measured it: the
+// exclusion paths count from its top-level folder.
+TEST(Rescan, ExclusionPathsCountFromTheTopLevelFolder) {
+  TempTree t;
+  t.File("r/a/keep/k.bin", 4000);
+  t.File("r/a/skip/s.bin", 9000);
+  t.File("r/a/x.bin", 1000);
+  UsageOptions o;
+  o.Folders = {t.Path("r")};
+  o.Exclude = {"a/skip"};
+  TReportTree tree;
+  RunUsageScan(o, tree, nullptr, nullptr);
+  const std::string full = tree.TextForm();
+  ASSERT_EQ(tree.Count(), 3u);
+  t.File("r/a/skip/more.bin", 50000);
+  TTreeNode* a = tree.NodeAt(1);
+  ASSERT_EQ(a->Name(), "a");
+  const ScanOutcome outcome = RescanUsageFolder(a, o, tree, nullptr, nullptr);
+  EXPECT_FALSE(outcome.stopped);
+  EXPECT_EQ(tree.TextForm(), full);
+}
