@@ -20,6 +20,9 @@ bool VanishedFolderError(int error) {
 }
 }  // namespace
 
+// Files handled between two chances for the interface (a power of two).
+constexpr std::size_t kFilesPerPump = 1024;
+
 std::string JoinPath(const std::string& folder, const std::string& name) {
   if (!folder.empty() && folder.back() != '/') return folder + "/" + name;
   return folder + name;
@@ -185,6 +188,7 @@ void TMyDirectory::ReadFolder(Level& level) {
     const bool collectNow = collect && pass == 0;
     FolderReader reader(level.handle, buffer_, pass > 0);
     FolderEntry entry;
+    std::size_t filesSincePump = 0;
     while (reader.Next(entry)) {
       if (entry.name[0] == '.') continue;  // hidden
       if (entry.kind == EntryKind::File) {
@@ -194,6 +198,12 @@ void TMyDirectory::ReadFolder(Level& level) {
         path_.resize(prefix, '/');
         path_.append(entry.name, entry.nameLength);
         DoTheFileProcedure(path_, FileContext{&level.handle, entry.name, -1, false, {}});
+        // Each file costs a system call here: a folder of tens of thousands
+        // of them must not hold the interface.
+        if (application_ && ++filesSincePump == kFilesPerPump / 4) {
+          filesSincePump = 0;
+          application_->ProcessMessages();
+        }
       } else if (entry.kind == EntryKind::Folder && collectNow && !Excluded(entry, below)) {
         level.subFolders.emplace_back(entry.name, entry.nameLength);
       }
@@ -335,6 +345,10 @@ void TMyDirectory::EnterAhead(const AheadFolder& folder, bool ready) {
       path_.resize(prefix, '/');
       path_.append(name, file.nameLength);
       DoTheFileProcedure(path_, FileContext{nullptr, name, file.length, MeasureAhead, file.facts});
+      // A folder of tens of thousands of files must not hold the interface.
+      if (application_ && (i & (kFilesPerPump - 1)) == kFilesPerPump - 1) {
+        application_->ProcessMessages();
+      }
     }
     path_.resize(pathLength);
     if (folder.readError != 0) {
