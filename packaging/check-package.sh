@@ -55,6 +55,7 @@ expected+=(
   usr/share/man/man1/vorntools.1.gz
   usr/share/metainfo/$id.metainfo.xml
   usr/share/vorntools/Vorntools.hlp
+  usr/share/vorntools/node-menu.png
   usr/share/vorntools/report-pictures.png
 )
 dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\.\//, "", $6); print $6 }' | sort >"$work/files"
