@@ -21,9 +21,11 @@ struct Folder {
   int level = 0;
   std::int64_t ownBytes = 0;
   std::vector<std::size_t> children;
+  bool hidden = false;  // its name or an ancestor's begins with "." and is not walked
 };
 
 std::int64_t Total(const std::vector<Folder>& folders, std::size_t i) {
+  if (folders[i].hidden) return 0;
   std::int64_t sum = folders[i].ownBytes;
   for (const std::size_t c : folders[i].children) sum += Total(folders, c);
   return sum;
@@ -53,12 +55,14 @@ int FuzzWalker(const std::uint8_t* data, std::size_t size) {
   for (std::size_t i = 1; i + 1 < size && folders.size() < 200; i += 2) {
     const std::uint8_t op = data[i], arg = data[i + 1];
     Folder& here = folders[stack.back()];
-    const std::string name = here.path + "/" + Name(arg, ++serial);
+    const std::string leaf = Name(arg, ++serial);
+    const std::string name = here.path + "/" + leaf;
+    const bool hidden = here.hidden || leaf[0] == '.';  // hidden names are left out
     switch (op % 6) {
       case 0:
       case 1: {
         FUZZ_CHECK(::mkdir(name.c_str(), 0755) == 0);
-        folders.push_back({name, here.level + 1, 0, {}});
+        folders.push_back({name, here.level + 1, 0, {}, hidden});
         folders[stack.back()].children.push_back(folders.size() - 1);
         stack.push_back(folders.size() - 1);
         break;
@@ -72,7 +76,7 @@ int FuzzWalker(const std::uint8_t* data, std::size_t size) {
         const std::int64_t length = static_cast<std::int64_t>(op / 6) * 4099 + arg;
         FUZZ_CHECK(::ftruncate(fd, length) == 0);
         ::close(fd);
-        here.ownBytes += length;
+        if (!hidden) here.ownBytes += length;
         break;
       }
       case 4:
@@ -92,13 +96,15 @@ int FuzzWalker(const std::uint8_t* data, std::size_t size) {
   const ScanOutcome outcome = RunUsageScan(options, tree, nullptr, nullptr);
   FUZZ_CHECK(!outcome.stopped);
   FUZZ_CHECK(outcome.problems.empty());
-  FUZZ_CHECK(tree.Count() == folders.size());
+  const auto shown =
+      std::count_if(folders.begin(), folders.end(), [](const Folder& f) { return !f.hidden; });
+  FUZZ_CHECK(tree.Count() == static_cast<std::size_t>(shown));
   FUZZ_CHECK(tree.TopLevelCount() == 1);
 
   // Every folder's level and total, as a sorted list on both sides.
   std::vector<std::pair<int, std::int64_t>> expected, reported;
   for (std::size_t i = 0; i < folders.size(); ++i)
-    expected.emplace_back(folders[i].level, Total(folders, i));
+    if (!folders[i].hidden) expected.emplace_back(folders[i].level, Total(folders, i));
   for (const TTreeNode* node = tree.First(); node; node = TReportTree::NextInTreeOrder(node)) {
     FUZZ_CHECK(node->HasSize() && !node->Failed());
     reported.emplace_back(node->Level(), node->Bytes());
