@@ -38,9 +38,13 @@ std::string Join(const TKeyPath& path) {
   return out;
 }
 
+// what() is a C string: a NUL in the name ends the message there.
 bool IsRegistryMessage(const std::string& message, const std::string& name) {
-  return message == "Invalid data type for '" + name + "'" ||
-         message == "Failed to get data for '" + name + "'";
+  for (const std::string form : {"Invalid data type for '", "Failed to get data for '"}) {
+    const std::string full = form + name + "'";
+    if (message == full.substr(0, full.find('\0'))) return true;
+  }
+  return false;
 }
 
 // What a value reads as, through the document alone.
