@@ -168,6 +168,37 @@ TEST_F(ReportTest, SaveAsAndPrintOnAFullDiskSayWhatFailedAndKeepTheOldFiles) {
   }
   EXPECT_EQ(ReadFile(target), "old");
   EXPECT_EQ(ReadFile(pdf), "old");
+
+  // Room for the text but not for the whole PDF: the old PDF stays and the
+  // user is told, where Qt's writer alone would leave a torn file unsaid.
+  const QString whole = TempPath("whole.pdf");
+  answer = [&](QDialog& d) {
+    if (auto* dialog = qobject_cast<QPrintDialog*>(&d)) {
+      dialog->printer()->setOutputFileName(whole);
+      return int(QDialog::Accepted);
+    }
+    return int(QMessageBox::Ok);
+  };
+  Trigger(*window, "Print1");
+  const qint64 pdfSize = QFileInfo(whole).size();
+  ASSERT_GT(pdfSize, qint64(text.size()) + 2048);
+  ASSERT_EQ(ReadFile(whole).substr(ReadFile(whole).size() - 6), "%%EOF\n");
+  answer = [&](QDialog& d) {
+    if (auto* dialog = qobject_cast<QPrintDialog*>(&d)) {
+      dialog->printer()->setOutputFileName(pdf);
+      return int(QDialog::Accepted);
+    }
+    return int(QMessageBox::Ok);
+  };
+  ClearLastErrorText();
+  {
+    FileSizeLimit limit(static_cast<rlim_t>(text.size() + 1024));
+    Trigger(*window, "Print1");
+  }
+  EXPECT_EQ(LastErrorText(), "Cannot create file " + pdf + ".");
+  EXPECT_EQ(ReadFile(pdf), "old");
+  // The name chosen is kept for the next print.
+  EXPECT_EQ(window->Printer().outputFileName(), pdf);
   EXPECT_EQ(QDir(TmpFolder()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot),
             QStringList());
   EXPECT_EQ(QDir(home_.path()).entryList(QStringList{".vt*"}, QDir::Files | QDir::Hidden),
