@@ -22,7 +22,7 @@ cmake --build "$build_dir" -j2 --target vorntools-scan load_bench >/dev/null
 /usr/bin/time -f "cli_scan     %e s  peak %M KiB" \
   "$build_dir/src/cli/vorntools-scan" --output "$out/cli-report.txt" "$tree"
 echo "cli_report_bytes $(stat -c %s "$out/cli-report.txt")"
-run_shown() {
-  if [ -n "${DISPLAY:-}" ]; then "$@"; else xvfb-run -a -s "-screen 0 1280x1024x24" "$@"; fi
-}
-/usr/bin/time -f "window_total %e s  peak %M KiB" run_shown "$build_dir/bench/load_bench" --tree "$tree" --out "$out"
+shown=()
+[ -n "${DISPLAY:-}" ] || shown=(xvfb-run -a -s "-screen 0 1280x1024x24")
+/usr/bin/time -f "window_total %e s  peak %M KiB" "${shown[@]}" \
+  "$build_dir/bench/load_bench" --tree "$tree" --out "$out"
