@@ -9,6 +9,8 @@ packages=(
   googletest libgtest-dev
   xvfb xauth xfonts-base fonts-dejavu-core
   poppler-utils util-linux hyperfine time locales
+  # scripts/fuzz: libFuzzer comes with clang's runtime libraries.
+  clang libclang-rt-dev
   # scripts/package (cpack computes dependencies with dpkg-shlibdeps and
   # file) and the package checks.
   dpkg-dev file lintian desktop-file-utils appstream man-db bash-completion

@@ -255,6 +255,9 @@ int main(int argc, char** argv) {
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   signal(SIGPIPE, SIG_IGN);
+  // A file-size limit fails the write (EFBIG) and is reported like a full
+  // disk, instead of killing the tool halfway through its output.
+  signal(SIGXFSZ, SIG_IGN);
 
   TReportTree tree;
   TerminalProgress progress(isatty(STDERR_FILENO) == 1);

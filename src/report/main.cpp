@@ -1,3 +1,5 @@
+#include <signal.h>
+
 #include <QApplication>
 #include <iostream>
 #include <memory>
@@ -14,6 +16,9 @@ int main(int argc, char** argv) {
   if (const auto status = AnswerInfoOption(argc, argv, std::cout)) return *status;
 
   StopRequested = false;
+  // A file-size limit fails a save (EFBIG), which is reported like a full
+  // disk, instead of killing the program with the report unsaved.
+  signal(SIGXFSZ, SIG_IGN);
   QApplication application(argc, argv);
   QApplication::setApplicationName("Vorntools");
   // Ties the windows to the installed desktop entry (its icon and name on Wayland).

@@ -23,6 +23,10 @@ std::string FolderLabel(std::int64_t bytes, bool failed, const std::string& name
   return field;
 }
 
+namespace {
+constexpr std::int64_t kLargestKilobytes = std::int64_t{1} << 53;
+}  // namespace
+
 LabelFields ParseLabel(const std::string& label) {
   LabelFields out;
   std::size_t i = 0;
@@ -41,6 +45,10 @@ LabelFields ParseLabel(const std::string& label) {
     ++i;
   }
   if (i == digitsStart) return out;
+  // Past the largest size a label is written with (2^63 - 1 bytes shows as
+  // 2^53 K), a node could not keep the size its label shows, and Sort would
+  // order it by another size than CompareLabels does.
+  if (value > kLargestKilobytes) return out;
   if (i + 3 > n || label[i] != 'K' || label[i + 1] != ' ') return out;
   const char mark = label[i + 2];
   if (mark != ' ' && mark != '*') return out;

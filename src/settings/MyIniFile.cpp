@@ -147,12 +147,13 @@ class TStoreLock {
 };
 
 // Every writer makes its temporary file while it holds the lock, so one found
-// by the holder of the lock was left by a writer that was killed.
+// by the holder of the lock was left by a writer that was killed. Writers
+// name it ".vtXXXXXX" (WriteFileReplacing); older ones named it after the store.
 void RemoveStaleTemporaries(const TStoreLocation& where) {
   const QFileInfo store(where.file);
   QDir folder(store.path());
-  for (const QString& name :
-       folder.entryList(QStringList{store.fileName() + ".??????"}, QDir::Files | QDir::Hidden))
+  for (const QString& name : folder.entryList(
+           QStringList{store.fileName() + ".??????", ".vt??????"}, QDir::Files | QDir::Hidden))
     if (!name.endsWith(".lock")) folder.remove(name);
 }
 

@@ -1,3 +1,6 @@
+#include <signal.h>
+#include <sys/resource.h>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QDirIterator>
@@ -108,6 +111,98 @@ TEST_F(ReportTest, SaveAsWritesTheTextFormAndOffersTheSectionNameEveryTime) {
   };
   Trigger(*window, "SaveAs1");
   EXPECT_EQ(LastErrorText(), "Cannot create file " + TempPath("missing/folder/r.txt") + ".");
+}
+
+// A file-size limit fails writes the way a full disk does, for root too;
+// the program ignores SIGXFSZ so the write fails instead of killing it.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &saved_);
+    signal_ = ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &saved_);
+    ::signal(SIGXFSZ, signal_);
+  }
+
+ private:
+  rlimit saved_{};
+  sighandler_t signal_;
+};
+
+TEST_F(ReportTest, SaveAsAndPrintOnAFullDiskSayWhatFailedAndKeepTheOldFiles) {
+  auto window = NewWindow();
+  std::string text;
+  for (int i = 0; i < 200; ++i) text += "...." + std::to_string(100 + i) + "K  folder\r\n";
+  window->Tree().LoadText(text);
+  const QString target = TempPath("report.txt"), pdf = TempPath("report.pdf");
+  for (const QString& file : {target, pdf}) {
+    QFile old(file);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("old");
+  }
+  answer = [&](QDialog& d) {
+    if (auto* dialog = qobject_cast<QFileDialog*>(&d)) {
+      dialog->selectFile(target);
+      return int(QDialog::Accepted);
+    }
+    if (auto* dialog = qobject_cast<QPrintDialog*>(&d)) {
+      dialog->printer()->setOutputFormat(QPrinter::PdfFormat);
+      dialog->printer()->setOutputFileName(pdf);
+      return int(QDialog::Accepted);
+    }
+    return int(QMessageBox::Ok);
+  };
+  {
+    FileSizeLimit limit(1024);
+    Trigger(*window, "SaveAs1");
+    EXPECT_EQ(LastErrorText(), "Cannot create file " + target + ".");
+    ClearLastErrorText();
+    Trigger(*window, "Print1");
+    EXPECT_TRUE(LastErrorText().startsWith("Cannot create file " + TmpFolder() + "/xxx"))
+        << LastErrorText().toStdString();
+  }
+  EXPECT_EQ(ReadFile(target), "old");
+  EXPECT_EQ(ReadFile(pdf), "old");
+
+  // Room for the text but not for the whole PDF: the old PDF stays and the
+  // user is told, where Qt's writer alone would leave a torn file unsaid.
+  const QString whole = TempPath("whole.pdf");
+  answer = [&](QDialog& d) {
+    if (auto* dialog = qobject_cast<QPrintDialog*>(&d)) {
+      dialog->printer()->setOutputFileName(whole);
+      return int(QDialog::Accepted);
+    }
+    return int(QMessageBox::Ok);
+  };
+  Trigger(*window, "Print1");
+  const qint64 pdfSize = QFileInfo(whole).size();
+  ASSERT_GT(pdfSize, qint64(text.size()) + 2048);
+  ASSERT_EQ(ReadFile(whole).substr(ReadFile(whole).size() - 6), "%%EOF\n");
+  answer = [&](QDialog& d) {
+    if (auto* dialog = qobject_cast<QPrintDialog*>(&d)) {
+      dialog->printer()->setOutputFileName(pdf);
+      return int(QDialog::Accepted);
+    }
+    return int(QMessageBox::Ok);
+  };
+  ClearLastErrorText();
+  {
+    FileSizeLimit limit(static_cast<rlim_t>(text.size() + 1024));
+    Trigger(*window, "Print1");
+  }
+  EXPECT_EQ(LastErrorText(), "Cannot create file " + pdf + ".");
+  EXPECT_EQ(ReadFile(pdf), "old");
+  // The name chosen is kept for the next print.
+  EXPECT_EQ(window->Printer().outputFileName(), pdf);
+  EXPECT_EQ(QDir(TmpFolder()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList());
+  EXPECT_EQ(QDir(home_.path()).entryList(QStringList{".vt*"}, QDir::Files | QDir::Hidden),
+            QStringList());
 }
 
 TEST_F(ReportTest, PrintsToAPdfPageByPageWithinMarginsAndRemovesItsTemporaryFile) {

@@ -347,6 +347,21 @@ TEST(ReportTree, SortByNumbersGivesTheLabelsOwnOrder) {
     EXPECT_EQ(tree.TopLevel(i)->Label(), labels[i]) << i;
 }
 
+// 2^63 - 1 bytes shows as 2^53 K, the largest size a label is written with;
+// a larger hand-typed size is no size, so Sort and CompareLabels agree.
+TEST(ReportTree, SizesBeyondTheLargestWrittenAreNoSize) {
+  TReportTree tree;
+  tree.AddChild(nullptr, "9017099254740992K  b");
+  tree.AddChild(nullptr, "9007199254740992K  c");
+  tree.AddChild(nullptr, "-9007199254740992K  n");
+  EXPECT_FALSE(tree.TopLevel(0)->HasSize());
+  EXPECT_EQ(tree.TopLevel(1)->Bytes(), INT64_MAX);
+  EXPECT_EQ(tree.TopLevel(2)->Bytes(), -INT64_MAX);
+  tree.SortByLabel();
+  EXPECT_EQ(tree.TextForm(),
+            "-9007199254740992K  n\r\n9007199254740992K  c\r\n9017099254740992K  b\r\n");
+}
+
 TEST(ReportTree, EveryObserverIsToldInOrderAndOneMayLeaveWhileBeingTold) {
   struct Logger : TTreeObserver {
     std::string name;
