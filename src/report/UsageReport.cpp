@@ -473,14 +473,18 @@ void TUsageReport::ScanFromWizard() {
   RunScan(UsageWizard()->ScanOptions());
 }
 
-void TUsageReport::RunScan(const UsageOptions& options) {
-  scanning_ = true;
-  TScanState state{scanning_, UsageDirectory, *model_,
-                   [this] { UpdateNodeActions(tree_.Selected()); }};
+void TUsageReport::BeginScan() {
   UpdateNodeActions(tree_.Selected());
   // The view sees the scan's changes each time the interface gets its turn.
   model_->SetBatching(true);
   pumpClock_.invalidate();
+}
+
+void TUsageReport::RunScan(const UsageOptions& options) {
+  scanning_ = true;
+  TScanState state{scanning_, UsageDirectory, *model_,
+                   [this] { UpdateNodeActions(tree_.Selected()); }};
+  BeginScan();
   ProblemsWindow->SetProblems({});
   lastOptions_ = options;
   ShowOutcome(RunUsageScan(options, tree_, this, this, &UsageDirectory));
@@ -491,9 +495,7 @@ void TUsageReport::RunRescan(TTreeNode* node) {
   scanning_ = true;
   TScanState state{scanning_, UsageDirectory, *model_,
                    [this] { UpdateNodeActions(tree_.Selected()); }};
-  UpdateNodeActions(tree_.Selected());
-  model_->SetBatching(true);
-  pumpClock_.invalidate();
+  BeginScan();
   ScanOutcome outcome = RescanUsageFolder(node, lastOptions_, tree_, this, this, &UsageDirectory);
   if (outcome.stopped) return;  // the report and its problems stay as they were
   // The folder's old problems give way to its new ones; the others stay.

@@ -133,6 +133,8 @@ class TUsageReport : public TMyReport, public TMessagePump, public TStatusLine {
   void BuildWindow();
   void BuildMenu();
   void SetUpView();
+  // What a scan and a rescan do first, once the scan counts as running.
+  void BeginScan();
   QAction* AddItem(QMenu* menu, const char* name, const QString& caption,
                    const QKeySequence& shortcut, void (TUsageReport::*handler)());
   void RestoreAtStart();

@@ -18,6 +18,7 @@
 #include <QTextEdit>
 #include <QTreeView>
 
+#include "FileSystemLimits.h"
 #include "ReportSupport.h"
 #include "dialogs/DialogCommon.h"
 #include "dialogs/UsageDialog.h"
@@ -112,27 +113,6 @@ TEST_F(ReportTest, SaveAsWritesTheTextFormAndOffersTheSectionNameEveryTime) {
   Trigger(*window, "SaveAs1");
   EXPECT_EQ(LastErrorText(), "Cannot create file " + TempPath("missing/folder/r.txt") + ".");
 }
-
-// A file-size limit fails writes the way a full disk does, for root too;
-// the program ignores SIGXFSZ so the write fails instead of killing it.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    ::getrlimit(RLIMIT_FSIZE, &saved_);
-    signal_ = ::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = saved_;
-    limit.rlim_cur = bytes;
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &saved_);
-    ::signal(SIGXFSZ, signal_);
-  }
-
- private:
-  rlimit saved_{};
-  sighandler_t signal_;
-};
 
 TEST_F(ReportTest, SaveAsAndPrintOnAFullDiskSayWhatFailedAndKeepTheOldFiles) {
   auto window = NewWindow();

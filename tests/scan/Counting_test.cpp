@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "FileSystemLimits.h"
 #include "TempTree.h"
 #include "scan/UsageDirectory.h"
 
@@ -167,22 +168,6 @@ void ExpectEveryOptionAgrees(const TempTree& t) {
   }
 }
 
-// A tmpfs file system mounted on a folder for the test's length.
-class TmpfsMount {
- public:
-  explicit TmpfsMount(const std::string& at) : at_(at) {
-    mounted_ = ::mount("vorn-test", at.c_str(), "tmpfs", 0, "size=4m") == 0;
-  }
-  ~TmpfsMount() {
-    if (mounted_) ::umount2(at_.c_str(), MNT_DETACH);
-  }
-  bool Mounted() const { return mounted_; }
-
- private:
-  std::string at_;
-  bool mounted_ = false;
-};
-
 }  // namespace
 
 TEST(CountingOptions, EachAloneAndAllTogetherAgreeWithAnIndependentCount) {
@@ -212,7 +197,7 @@ TEST(CountingOptions, OneFileSystemLeavesASecondFileSystemOut) {
   TempTree t;
   MakeCountingTree(t);
   t.Folder("data/b/mnt");
-  TmpfsMount mount(t.Path("data/b/mnt"));
+  TmpfsMount mount(t.Path("data/b/mnt"), "size=4m");
   if (!mount.Mounted()) GTEST_SKIP() << "SKIPPED LOUDLY: cannot mount a tmpfs here (not root?)";
   t.File("data/b/mnt/m", 30000);
   t.File("data/b/mnt/sub/n", 100);

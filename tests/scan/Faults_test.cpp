@@ -9,6 +9,7 @@
 #include <sstream>
 #include <thread>
 
+#include "FileSystemLimits.h"
 #include "TempTree.h"
 #include "scan/Errors.h"
 #include "scan/ReportTree.h"
@@ -82,21 +83,6 @@ void ManyFolders(const TempTree& t) {
 }
 
 // A small tmpfs of its own, as root where mount works.
-class SmallTmpfs {
- public:
-  explicit SmallTmpfs(const std::string& at) : at_(at) {
-    ::mkdir(at.c_str(), 0755);
-    mounted_ = ::geteuid() == 0 && ::mount("tmpfs", at.c_str(), "tmpfs", 0, "size=16k") == 0;
-  }
-  ~SmallTmpfs() {
-    if (mounted_) ::umount2(at_.c_str(), MNT_DETACH);
-  }
-  bool Mounted() const { return mounted_; }
-
- private:
-  std::string at_;
-  bool mounted_ = false;
-};
 
 }  // namespace
 
@@ -106,7 +92,8 @@ class SmallTmpfs {
 TEST(Faults, OutputOnAFullFileSystemIsReportedAndKeepsTheOldReport) {
   TempTree t;
   ManyFolders(t);
-  SmallTmpfs tmpfs(t.Path("small"));
+  ::mkdir(t.Path("small").c_str(), 0755);
+  TmpfsMount tmpfs(t.Path("small"), "size=16k");
   struct Case {
     std::string folder;
     rlim_t limit;
@@ -145,19 +132,12 @@ TEST(Faults, SavingTheTreeOnAFullDiskRaisesAndKeepsTheOldFile) {
   for (int i = 0; i < 300; ++i) tree.AddChild(nullptr, "folder " + std::to_string(i));
   std::string message;
   {
-    rlimit saved{};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    const sighandler_t previous = ::signal(SIGXFSZ, SIG_IGN);  // as both programs set it
-    rlimit limit = saved;
-    limit.rlim_cur = 512;
-    ::setrlimit(RLIMIT_FSIZE, &limit);
+    FileSizeLimit limit(512);
     try {
       tree.Save(target);
     } catch (const EVorntoolsError& e) {
       message = e.what();
     }
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    ::signal(SIGXFSZ, previous);
   }
   EXPECT_EQ(message, "Cannot create file " + target);
   EXPECT_EQ(Slurp(target), "before\r\n");

@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QTextEdit>
 
+#include "FileSystemLimits.h"
 #include "TempHome.h"
 #include "Unprivileged.h"
 #include "scan/ReportTree.h"
@@ -391,26 +392,6 @@ TEST_F(StoreTest, AFailedWriteRaisesAndLeavesThePreviousFileWhole) {
   if (!out) GTEST_SKIP() << "SKIPPED LOUDLY: cannot run as an unprivileged user here";
   EXPECT_EQ(*out, "Failed to set data for 'Edit-1'|Failed to create key Usage\\Wizard|same|before");
 }
-
-// A file size limit fails writes the way a full disk does, for root too.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    ::getrlimit(RLIMIT_FSIZE, &saved_);
-    signal_ = ::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = saved_;
-    limit.rlim_cur = bytes;
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &saved_);
-    ::signal(SIGXFSZ, signal_);
-  }
-
- private:
-  rlimit saved_{};
-  sighandler_t signal_;
-};
 
 TEST_F(StoreTest, AWriteThatRunsOutOfSpaceRaisesAndKeepsTheOldFile) {
   TMyIniFile store(kDefaultSettingsRoot);
