@@ -37,21 +37,29 @@ void KeepLeastMargins(QPrinter& printer) {
   printer.setPageMargins(wanted, QPageLayout::Millimeter);
 }
 
-// One block per line; its leading TABs become the block's indent, so a line
-// too long for the page goes on under the start of its own text.
-void FillIndented(QTextDocument& document, const QString& text, qreal indentStep) {
+// Lines laid out in one document at a time. The layout keeps positions in
+// 1/64 pixel in an int, which at 1200 dpi overflows after some 200,000 lines
+// (and then never finishes); each document starts again at 0, so this many
+// lines keep far below that.
+constexpr qsizetype kLinesPerDocument = 4096;
+// Positions are whole 1/64 pixels; less than that is rounding, not overlap.
+constexpr qreal kTolerance = 1.0 / 64;
+
+// One block per line of lines[first, last); its leading TABs become the
+// block's indent, so a line too long for the page goes on under the start
+// of its own text.
+void FillIndented(QTextDocument& document, const QStringList& lines, qsizetype first,
+                  qsizetype last, qreal indentStep) {
   QTextCursor cursor(&document);
-  // One edit: otherwise the layout runs again after every line, and printing
-  // a report of 270,000 folders had not finished after a quarter of an hour.
+  // One edit: otherwise the layout runs again after every line.
   cursor.beginEditBlock();
-  const QStringList lines = text.split(QLatin1Char('\n'));
-  for (qsizetype i = 0; i < lines.size(); ++i) {
+  for (qsizetype i = first; i < last; ++i) {
     const QString& line = lines[i];
     qsizetype depth = 0;
     while (depth < line.size() && line[depth] == QLatin1Char('\t')) ++depth;
     QTextBlockFormat format;
     format.setLeftMargin(qreal(depth) * indentStep);
-    if (i == 0)
+    if (i == first)
       cursor.setBlockFormat(format);
     else
       cursor.insertBlock(format);
@@ -118,22 +126,11 @@ void PrintPlainText(QPrinter& printer, const QString& text, const QFont& font, c
   // The layout area is the page within its margins.
   printer.setFullPage(false);
   KeepLeastMargins(printer);
-
-  QTextDocument document;
-  // Measured in the printer's own resolution, so what is laid out is what prints.
-  document.documentLayout()->setPaintDevice(&printer);
-  document.setDocumentMargin(0);
-  document.setDefaultFont(font);
-  QTextOption option = document.defaultTextOption();
-  option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-  option.setTabStopDistance(kTabStop);
-  document.setDefaultTextOption(option);
-  // Block margins, unlike tab stops, are taken in the printer's own pixels.
-  FillIndented(document, text, kTabStop * printer.logicalDpiX() / 96.0);
-
   const QRectF area = printer.pageRect(QPrinter::DevicePixel);
   const QSizeF page(area.width(), area.height());
-  document.setPageSize(page);
+  // Block margins, unlike tab stops, are taken in the printer's own pixels.
+  const qreal indentStep = kTabStop * printer.logicalDpiX() / 96.0;
+  const QStringList lines = text.split(QLatin1Char('\n'));
 
   TPdfReplacement replacement(printer);
   QPainter painter;
@@ -142,22 +139,47 @@ void PrintPlainText(QPrinter& printer, const QString& text, const QFont& font, c
         printer.outputFileName().isEmpty() ? printer.printerName() : replacement.Target();
     throw EVorntoolsError(FormatMessage("Cannot print to %s", target.toStdString()));
   }
-  // Line by line: a line that would cross a page's foot is laid out at the
-  // top of the next page, yet its block still begins on this one, so drawing
-  // whole blocks page by page would print it twice, once in the margin.
   painter.setPen(color);
-  document.documentLayout()->documentSize();  // lays out all of it: left alone it goes lazily
   int pageShown = 0;
-  for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-    const QTextLayout* layout = block.layout();
-    const QPointF origin = layout->position();
-    for (int i = 0; i < layout->lineCount(); ++i) {
-      const QTextLine line = layout->lineAt(i);
-      // Judged by its middle, which no rounding puts on the wrong page.
-      const int onPage = int((origin.y() + line.y() + line.height() / 2) / page.height());
-      for (; pageShown < onPage; ++pageShown) printer.newPage();
-      line.draw(&painter, origin - QPointF(0, onPage * page.height()));
+  qreal top = 0;     // where the current document begins, on one long page
+  qreal pushed = 0;  // how far lines moved down so far to begin a new page
+  for (qsizetype first = 0; first < lines.size(); first += kLinesPerDocument) {
+    QTextDocument document;
+    // Measured in the printer's own resolution, so what is laid out is what prints.
+    document.documentLayout()->setPaintDevice(&printer);
+    document.setDocumentMargin(0);
+    document.setDefaultFont(font);
+    QTextOption option = document.defaultTextOption();
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    option.setTabStopDistance(kTabStop);
+    document.setDefaultTextOption(option);
+    FillIndented(document, lines, first, std::min(lines.size(), first + kLinesPerDocument),
+                 indentStep);
+    // Laid out as one long page; the pages are cut here, so that lines
+    // follow on from one document to the next as in a single one.
+    document.setTextWidth(page.width());
+    const qreal height = document.documentLayout()->documentSize().height();  // lays out all
+
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+      const QTextLayout* layout = block.layout();
+      const QPointF origin = layout->position();
+      for (int i = 0; i < layout->lineCount(); ++i) {
+        const QTextLine line = layout->lineAt(i);
+        qreal y = top + origin.y() + line.y() + pushed;
+        int onPage = int(y / page.height());
+        // A line that would cross the page's foot begins the next page; one
+        // taller than a whole page stays where it is, cut off.
+        const qreal foot = (onPage + 1) * page.height();
+        if (y + line.height() > foot + kTolerance && y > onPage * page.height() + kTolerance) {
+          pushed += foot - y;
+          y = foot;
+          ++onPage;
+        }
+        for (; pageShown < onPage; ++pageShown) printer.newPage();
+        line.draw(&painter, QPointF(origin.x(), y - line.y() - onPage * page.height()));
+      }
     }
+    top += height;
   }
   painter.end();
   replacement.Finish();

@@ -25,6 +25,7 @@
 #include "dialogs/UsageWizard.h"
 #include "report/FontDialog.h"
 #include "report/LoadConfig.h"
+#include "report/ReportPrint.h"
 #include "report/SaveConfig.h"
 #include "report/UserName.h"
 #include "scan/SafeFile.h"
@@ -264,6 +265,44 @@ TEST_F(ReportTest, PrintsToAPdfPageByPageWithinMarginsAndRemovesItsTemporaryFile
   answer = [&](QDialog&) { return int(QDialog::Rejected); };
   Trigger(*window, "Print1");
   EXPECT_FALSE(QFileInfo::exists(pdf));
+}
+
+// A long report is laid out in pieces: every line is printed once, in
+// order, whole on one page, and pieces join on as if they were one.
+TEST_F(ReportTest, ALongReportPrintsEveryLineOnceInOrder) {
+  QString text;
+  const int count = 9000;
+  for (int i = 0; i < count; ++i) {
+    text += QString(i % 3, QLatin1Char('\t')) + QString("L%1").arg(i);
+    if (i % 997 == 0) text += "  " + QString(300, QLatin1Char('W'));  // wraps to 2+ lines
+    text += QLatin1Char('\n');
+  }
+  text.chop(1);
+  QPrinter printer;
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  const QString pdf = TempPath("long.pdf");
+  printer.setOutputFileName(pdf);
+  PrintPlainText(printer, text, QFont("Monospace", 10), Qt::black, "long");
+  const QString boxes = RunTool("pdftotext", {"-bbox", pdf, "-"});
+  if (boxes.isEmpty()) GTEST_SKIP() << "pdftotext is not installed";
+  const double least = 15.0 / 25.4 * 72.0;
+  int next = 0;
+  double lastBottom = 0;
+  int pageNumber = 0;
+  for (const PrintedWord& w : PrintedWords(boxes)) {
+    EXPECT_GE(w.box.top(), least - 0.5) << w.text.toStdString();
+    EXPECT_LE(w.box.bottom(), w.page.height() - least + 0.5) << w.text.toStdString();
+    if (!w.text.startsWith('L')) continue;
+    ASSERT_EQ(w.text, QString("L%1").arg(next)) << "page " << pageNumber;
+    ++next;
+    if (w.box.top() < lastBottom - 1.0)
+      ++pageNumber;  // a new page begins at its top
+    else
+      EXPECT_GE(w.box.top(), lastBottom - 0.5) << w.text.toStdString();  // no overlap
+    lastBottom = w.box.bottom();
+  }
+  EXPECT_EQ(next, count);
+  EXPECT_GT(pageNumber, 100);  // 9,000 lines of 10 point
 }
 
 TEST_F(ReportTest, PrintingAnEmptyReportGivesOneBlankPage) {
