@@ -99,14 +99,14 @@ int main(int argc, char** argv) {
   QString tree, big;
   int rounds = 3;
   QStringList toggles;
-  for (int i = 1; i < argc; ++i) {
+  // Options come in pairs: a name, then its value.
+  for (int i = 1; i + 1 < argc; i += 2) {
     const QString option = argv[i];
-    const QString value = i + 1 < argc ? argv[i + 1] : QString();
+    const QString value = argv[i + 1];
     if (option == "--toggle") toggles << value;
     if (option == "--tree") tree = value;
     if (option == "--big") big = value;
     if (option == "--rounds") rounds = value.toInt();
-    ++i;
   }
   if (tree.isEmpty()) {
     std::fprintf(stderr,
