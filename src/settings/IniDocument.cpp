@@ -278,7 +278,10 @@ std::string TIniDocument::Serialise() const {
         out +=
             (PlainName(line.name) ? line.name : Quote(line.name)) + '=' + WritableRaw(line) + '\n';
       } else {
-        out += WritableRaw(line) + '\n';
+        // A line of nothing but CRs would come back blank, and a blank line
+        // reads as nothing: leave it out now, so a second save is the same.
+        const std::string raw = WritableRaw(line);
+        if (!raw.empty()) out += raw + '\n';
       }
     }
   }
