@@ -26,6 +26,9 @@ constexpr std::size_t kChunkFiles = 1024;
 constexpr std::size_t kMostKeptHandles = 256;
 constexpr std::size_t kMostWorkers = 64;
 constexpr auto kPumpInterval = std::chrono::milliseconds(10);
+// How long the end of a walk waits for its workers to go: long enough for
+// any that is not stuck in a system call, short enough that Stop stays quick.
+constexpr auto kExitWait = std::chrono::milliseconds(20);
 
 using Folder = std::shared_ptr<AheadFolder>;
 
@@ -38,8 +41,10 @@ struct AheadState {
   std::size_t keptLimit = 1;
 
   std::mutex mutex;
-  std::condition_variable work;   // the workers wait here
-  std::condition_variable ready;  // the walker waits here
+  std::condition_variable work;    // the workers wait here
+  std::condition_variable ready;   // the walker waits here
+  std::condition_variable exited;  // a worker has ended
+  std::size_t running = 0;         // workers not yet ended
   bool shutdown = false;
   bool walkerWaits = false;
   std::vector<Folder> pending;  // next to read at the back: depth first
@@ -395,6 +400,8 @@ void Work(std::shared_ptr<AheadState> state) {
       chunk.folder.reset();
     }
   }
+  --state->running;
+  state->exited.notify_all();
 }
 
 }  // namespace
@@ -413,10 +420,13 @@ TReadAhead::TReadAhead(ReadAheadSettings settings) : state_(std::make_shared<Ahe
   s.workers = std::clamp<std::size_t>(s.settings.workers, 1, most);
   s.keptLimit = budget > 2 * s.workers ? std::min(budget - 2 * s.workers, kMostKeptHandles) : 1;
   for (std::size_t i = 0; i < s.workers; ++i) {
+    std::lock_guard lock(s.mutex);
+    ++s.running;
     try {
-      std::thread(Work, state_).detach();
+      threads_.emplace_back(Work, state_);
       ++workers_;
     } catch (const std::system_error&) {
+      --s.running;
       break;  // fewer workers; with none, the walker reads for itself
     }
   }
@@ -424,7 +434,7 @@ TReadAhead::TReadAhead(ReadAheadSettings settings) : state_(std::make_shared<Ahe
 }
 
 TReadAhead::~TReadAhead() {
-  std::lock_guard lock(state_->mutex);
+  std::unique_lock lock(state_->mutex);
   AheadState& s = *state_;
   s.shutdown = true;
   for (const Folder& root : s.roots) s.Cancel(root);
@@ -438,6 +448,17 @@ TReadAhead::~TReadAhead() {
   }
   s.kept.clear();
   s.work.notify_all();
+  // Workers that end now are joined, so none outlives the walk (and its
+  // memory is gone when the walk returns); one stuck in a system call is
+  // left to end on its own.
+  const bool allEnded = s.exited.wait_for(lock, kExitWait, [&s] { return s.running == 0; });
+  lock.unlock();
+  for (std::thread& thread : threads_) {
+    if (allEnded)
+      thread.join();
+    else
+      thread.detach();
+  }
 }
 
 std::shared_ptr<AheadFolder> TReadAhead::Start(const std::string& path) {

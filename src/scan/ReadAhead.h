@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 #include <unordered_set>
 #include <vector>
 
@@ -72,8 +73,9 @@ std::size_t AutomaticWorkers(const std::vector<std::string>& folders);
 class TReadAhead {
  public:
   explicit TReadAhead(ReadAheadSettings settings);
-  // Stops the workers. One stuck in a system call finishes on its own later
-  // and touches only what it shares with the others, never the walker.
+  // Stops the workers and waits briefly for them to end. One stuck in a
+  // system call finishes on its own later and touches only what it shares
+  // with the others, never the walker.
   ~TReadAhead();
   TReadAhead(const TReadAhead&) = delete;
   TReadAhead& operator=(const TReadAhead&) = delete;
@@ -89,5 +91,6 @@ class TReadAhead {
 
  private:
   std::shared_ptr<AheadState> state_;
+  std::vector<std::thread> threads_;
   std::size_t workers_ = 0;
 };

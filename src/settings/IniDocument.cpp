@@ -294,9 +294,11 @@ std::string WritableRaw(const TIniLine& line) {
   if (line.raw.empty() || line.raw.back() != '\r') return line.raw;
   std::string text;
   if (line.isValue && DecodeValue(line.raw, text) == TValueKind::Text) return EncodeValue(text);
-  // A comment or a value of another type: its trailing CRs carry nothing.
+  // A comment or a value of another type: its trailing CRs carry nothing,
+  // nor do the blanks before them, which reading would trim once the CRs
+  // are gone.
   std::string out = line.raw;
-  while (!out.empty() && out.back() == '\r') out.pop_back();
+  while (!out.empty() && (out.back() == '\r' || IsBlank(out.back()))) out.pop_back();
   return out;
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <filesystem>
 #include <future>
 #include <mutex>
 #include <string>
@@ -283,8 +284,15 @@ TEST(ReadAhead, SameHookSequenceForAnyNumberOfWorkers) {
   const std::string root = t.Path("r");
   const auto sequential = WalkWith(0, root, {"*.txt", "*.*"});
   EXPECT_GT(sequential.size(), 5000u + 4 * 400);
+  const auto threads = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                         std::filesystem::directory_iterator());
+  };
+  const auto before = threads();
   for (std::size_t workers : {1u, 2u, 8u}) {
     EXPECT_EQ(WalkWith(workers, root, {"*.txt", "*.*"}), sequential) << workers << " workers";
+    // No worker outlives its walk.
+    EXPECT_EQ(threads(), before) << workers << " workers";
   }
 }
 
