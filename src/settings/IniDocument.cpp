@@ -244,9 +244,13 @@ TIniDocument TIniDocument::Parse(const std::string& text) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     const std::string trimmed = Trim(line);
     if (trimmed.empty()) continue;
-    if (trimmed.front() == '[' && trimmed.back() == ']' && trimmed.size() >= 2) {
+    // CRs and blanks after a header's "]" are dropped on saving, so they
+    // must not keep it from being a header now.
+    std::string header = trimmed;
+    while (!header.empty() && (header.back() == '\r' || IsBlank(header.back()))) header.pop_back();
+    if (header.size() >= 2 && header.front() == '[' && header.back() == ']') {
       TKeyPath path;
-      for (const std::string& part : SplitKeyPath(trimmed.substr(1, trimmed.size() - 2)))
+      for (const std::string& part : SplitKeyPath(header.substr(1, header.size() - 2)))
         path.push_back(DecodeKeyName(part));
       // A section that appears twice is one key.
       const auto [it, added] = index.try_emplace(path, doc.sections_.size());
