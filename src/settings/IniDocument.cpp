@@ -210,7 +210,9 @@ TValueKind DecodeValue(const std::string& raw, std::string& text) {
   if (!raw.empty() && raw.front() == '"') {
     std::size_t at = 0;
     if (!Unquote(raw, at, text)) return TValueKind::Malformed;
-    while (at < raw.size() && IsBlank(raw[at])) ++at;
+    // Stray CRs after the quote are left from a line break, as blanks are
+    // from typing: neither is damage.
+    while (at < raw.size() && (IsBlank(raw[at]) || raw[at] == '\r')) ++at;
     if (at < raw.size()) {
       // "a", "b" is a list of texts; anything else after the quote is damage.
       return raw[at] == ',' ? TValueKind::NotText : TValueKind::Malformed;
