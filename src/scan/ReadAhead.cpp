@@ -26,8 +26,11 @@ constexpr std::size_t kChunkFiles = 1024;
 constexpr std::size_t kMostKeptHandles = 256;
 constexpr std::size_t kMostWorkers = 64;
 constexpr auto kPumpInterval = std::chrono::milliseconds(10);
+constexpr auto kFirstPause = std::chrono::microseconds(500);
 // How long the end of a walk waits for its workers to go: long enough for
 // any that is not stuck in a system call, short enough that Stop stays quick.
+// Folders the walker is done with, settled with the stage a batch at a time.
+constexpr std::size_t kSettleBatch = 64;
 constexpr auto kExitWait = std::chrono::milliseconds(20);
 
 using Folder = std::shared_ptr<AheadFolder>;
@@ -46,9 +49,10 @@ struct AheadState {
   std::condition_variable exited;  // a worker has ended
   std::size_t running = 0;         // workers not yet ended
   bool shutdown = false;
-  bool walkerWaits = false;
-  std::vector<Folder> pending;  // next to read at the back: depth first
-  std::deque<Folder> urgent;    // what the walker waits for
+  const AheadFolder* waitedFor = nullptr;  // what the walker sleeps on, if anything
+  std::size_t idleWorkers = 0;             // workers asleep for want of work
+  std::vector<Folder> pending;             // next to read at the back: depth first
+  std::deque<Folder> urgent;               // what the walker waits for
   struct Chunk {
     Folder folder;
     std::size_t begin, end;
@@ -67,6 +71,16 @@ struct AheadState {
   }
 
   // Everything below runs under the lock.
+  // Wakes as many sleeping workers as there are new tasks: waking them all
+  // for one folder only has them queue for the lock again.
+  void Wake(std::size_t tasks) {
+    if (tasks >= idleWorkers) {
+      if (idleWorkers > 0) work.notify_all();
+      return;
+    }
+    for (std::size_t i = 0; i < tasks; ++i) work.notify_one();
+  }
+
   bool WindowFull() const { return windowFolders >= kWindowFolders || windowBytes >= kWindowBytes; }
 
   bool Take(Folder& folder, Chunk& chunk) {
@@ -96,7 +110,7 @@ struct AheadState {
     --windowFolders;
     if (f.bytesCounted) windowBytes -= f.bytes;
     f.bytesCounted = false;
-    if (wasFull) work.notify_all();
+    if (wasFull) Wake(kWindowFolders);
   }
 
   void Unkeep(AheadFolder& f) {
@@ -146,7 +160,7 @@ struct AheadState {
       f.bytesCounted = true;
       windowBytes += f.bytes;
     }
-    if (walkerWaits) ready.notify_one();
+    if (waitedFor == &f) ready.notify_one();
     Release(f);
   }
 
@@ -265,6 +279,7 @@ void AheadState::Read(std::unique_lock<std::mutex>& lock, const Folder& f,
 
   FolderHandle handle;
   std::vector<Folder> children;
+  bool measured = false;
   if (parentOk) {
     handle = Open(from, f->name, f->openError);
     spare.Close();
@@ -321,6 +336,12 @@ void AheadState::Read(std::unique_lock<std::mutex>& lock, const Folder& f,
     f->readError = reader.Error();
     // A folder with sub-folders may have to be opened again later.
     if (!children.empty()) f->identified = handle.Identify(f->id);
+    // Too few files to share out: measured now, which spares a round
+    // through the lock.
+    if (settings.measure && f->files.size() <= kChunkFiles) {
+      Measure(*f, handle, 0, f->files.size());
+      measured = true;
+    }
   }
   f->bytes = sizeof(AheadFolder) + f->names.capacity() + f->files.capacity() * sizeof(AheadFile);
   for (const Folder& child : children) f->bytes += sizeof(AheadFolder) + child->name.capacity();
@@ -341,9 +362,9 @@ void AheadState::Read(std::unique_lock<std::mutex>& lock, const Folder& f,
     pending.push_back(*child);
   }
   f->children = std::move(children);
-  if (!f->children.empty()) work.notify_all();
+  Wake(f->children.size());
 
-  const std::size_t files = settings.measure ? f->files.size() : 0;
+  const std::size_t files = settings.measure && !measured ? f->files.size() : 0;
   const bool share = files > kChunkFiles && workers > 1 && chunkedFolders < workers;
   if (handle.IsOpen() && (!f->children.empty() || share)) Keep(f, handle);
   if (files == 0) {
@@ -362,7 +383,7 @@ void AheadState::Read(std::unique_lock<std::mutex>& lock, const Folder& f,
       ++f->chunksLeft;
       ++f->pins;
     }
-    work.notify_all();
+    Wake(f->chunksLeft - 1);
   }
   if (pinned) ++f->pins;
   const FolderHandle& measureWith = pinned ? f->handle : handle;
@@ -389,7 +410,9 @@ void Work(std::shared_ptr<AheadState> state) {
   AheadState::Chunk chunk;
   while (!state->shutdown && !StopRequested.load(std::memory_order_relaxed)) {
     if (!state->Take(folder, chunk)) {
+      ++state->idleWorkers;
       state->work.wait(lock);
+      --state->idleWorkers;
       continue;
     }
     if (folder) {
@@ -436,6 +459,7 @@ TReadAhead::TReadAhead(ReadAheadSettings settings) : state_(std::make_shared<Ahe
 TReadAhead::~TReadAhead() {
   std::unique_lock lock(state_->mutex);
   AheadState& s = *state_;
+  Settle();
   s.shutdown = true;
   for (const Folder& root : s.roots) s.Cancel(root);
   s.roots.clear();
@@ -472,15 +496,35 @@ std::shared_ptr<AheadFolder> TReadAhead::Start(const std::string& path) {
   return root;
 }
 
+void TReadAhead::Settle() {
+  AheadState& s = *state_;
+  for (const Folder& f : waited_) s.Uncount(*f);
+  waited_.clear();
+  for (const Folder& f : left_) s.Cancel(f);
+  left_.clear();
+}
+
 bool TReadAhead::Wait(const std::shared_ptr<AheadFolder>& folder, TMessagePump* pump) {
   AheadState& s = *state_;
+  // A folder already read needs no lock: what it frees is settled in a
+  // batch, which keeps the walker from queueing for the lock per folder.
+  if (folder->done.load(std::memory_order_acquire)) {
+    waited_.push_back(folder);
+    if (waited_.size() + left_.size() >= kSettleBatch) {
+      std::lock_guard lock(s.mutex);
+      Settle();
+    }
+    return true;
+  }
   std::unique_lock lock(s.mutex);
+  Settle();
   if (!folder->started && !folder->urgent) {
     folder->urgent = true;
     s.urgent.push_back(folder);
     s.work.notify_one();
   }
   auto lastPump = std::chrono::steady_clock::now();
+  bool firstPause = true;
   while (!folder->done) {
     if (StopRequested) return false;
     if (workers_ == 0) {
@@ -496,9 +540,13 @@ bool TReadAhead::Wait(const std::shared_ptr<AheadFolder>& folder, TMessagePump* 
       }
       continue;
     }
-    s.walkerWaits = true;
-    s.ready.wait_for(lock, kPumpInterval / 2);
-    s.walkerWaits = false;
+    // The first pause is not cut short when the folder is read: the workers
+    // meanwhile get well ahead, and the walker then goes through many
+    // folders instead of waking once for each. A slow folder wakes it.
+    if (!firstPause) s.waitedFor = folder.get();
+    s.ready.wait_for(lock, firstPause ? kFirstPause : kPumpInterval / 2);
+    s.waitedFor = nullptr;
+    firstPause = false;
     if (pump && std::chrono::steady_clock::now() - lastPump >= kPumpInterval) {
       lock.unlock();
       pump->ProcessMessages();
@@ -511,8 +559,11 @@ bool TReadAhead::Wait(const std::shared_ptr<AheadFolder>& folder, TMessagePump* 
 }
 
 void TReadAhead::Leave(const std::shared_ptr<AheadFolder>& folder) {
-  std::lock_guard lock(state_->mutex);
-  state_->Cancel(folder);
+  left_.push_back(folder);
+  if (waited_.size() + left_.size() >= kSettleBatch) {
+    std::lock_guard lock(state_->mutex);
+    Settle();
+  }
 }
 
 std::size_t AutomaticWorkers(const std::vector<std::string>& folders) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -56,7 +57,8 @@ struct AheadFolder {
   bool identified = false;
   std::uint64_t rootDevice = 0;  // its starting folder's, when the scan stays on one
   bool rootDeviceKnown = false;
-  bool started = false, done = false, cancelled = false, urgent = false;
+  std::atomic<bool> done{false};  // read without the lock by the walker
+  bool started = false, cancelled = false, urgent = false;
   bool inWindow = false, bytesCounted = false, chunked = false;
   std::size_t heldIndex = 0;        // its place in the list of kept handles
   std::size_t bytes = 0;            // memory its listing takes
@@ -90,7 +92,12 @@ class TReadAhead {
   std::size_t Workers() const { return workers_; }
 
  private:
+  // Under the lock: window counts and cancels for what the walker has done with.
+  void Settle();
+
   std::shared_ptr<AheadState> state_;
   std::vector<std::thread> threads_;
+  // The walker's own: folders waited for and left, not yet settled.
+  std::vector<std::shared_ptr<AheadFolder>> waited_, left_;
   std::size_t workers_ = 0;
 };
