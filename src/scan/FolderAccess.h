@@ -72,10 +72,15 @@ class FolderReader {
   // False at the end of the listing or on a read error (see Error()).
   bool Next(FolderEntry& entry);
   int Error() const { return error_; }
+  // Whether entries read from the system are still waiting in the buffer:
+  // when not, a new reader on the same handle goes on where this one stopped.
+  bool Buffered() const { return offset_ < used_; }
+  // The folder's handle was moved into `moved`: read on from there.
+  void Follow(const FolderHandle& moved) { folder_ = &moved; }
 
  private:
   bool Fill();
-  const FolderHandle& folder_;
+  const FolderHandle* folder_;
   std::vector<char>& buffer_;
   std::size_t used_ = 0;
   std::size_t offset_ = 0;

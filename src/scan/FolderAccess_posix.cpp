@@ -94,9 +94,11 @@ std::int64_t FolderHandle::FileLength(const char* name, FileFacts* facts) const 
 }
 
 FolderReader::FolderReader(const FolderHandle& folder, std::vector<char>& buffer, bool rewind)
-    : folder_(folder), buffer_(buffer) {
-  if (buffer_.size() < 64 * 1024) buffer_.resize(256 * 1024);
-  if (rewind && ::lseek(folder_.NativeHandle(), 0, SEEK_SET) < 0) {
+    : folder_(&folder), buffer_(buffer) {
+  // Some two thousand entries a call: more saves little, and each thread
+  // that lists keeps a buffer of its own.
+  if (buffer_.size() < 64 * 1024) buffer_.resize(64 * 1024);
+  if (rewind && ::lseek(folder_->NativeHandle(), 0, SEEK_SET) < 0) {
     error_ = errno;
     done_ = true;
   }
@@ -105,7 +107,7 @@ FolderReader::FolderReader(const FolderHandle& folder, std::vector<char>& buffer
 bool FolderReader::Fill() {
   for (;;) {
     const long n =
-        ::syscall(SYS_getdents64, folder_.NativeHandle(), buffer_.data(), buffer_.size());
+        ::syscall(SYS_getdents64, folder_->NativeHandle(), buffer_.data(), buffer_.size());
     if (n < 0) {
       if (errno == EINTR) continue;
       error_ = errno;
@@ -141,7 +143,7 @@ bool FolderReader::Next(FolderEntry& entry) {
       case DT_UNKNOWN: {
         // Some file systems do not say; ask, without following a link.
         struct stat st;
-        if (::fstatat(folder_.NativeHandle(), name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (::fstatat(folder_->NativeHandle(), name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
           entry.kind = EntryKind::File;  // measuring it will then record the failure
         } else {
           entry.kind = KindOfMode(st.st_mode);

@@ -288,7 +288,7 @@ void TMyDirectory::WalkAhead(const std::string& folder) {
   const bool rootReady = ahead.Wait(root, application_);
   path_ = folder;
   open.push_back({root, path_.size(), rootReady});
-  EnterAhead(*root, rootReady);
+  EnterAhead(ahead, root, rootReady);
 
   while (!open.empty()) {
     Open& top = open.back();
@@ -312,7 +312,7 @@ void TMyDirectory::WalkAhead(const std::string& folder) {
       path_.resize(ChildPrefixLength(parentLength), '/');
       path_ += child->name;
       open.push_back({child, path_.size(), true});
-      EnterAhead(*child, true);
+      EnterAhead(ahead, child, true);
     } else {
       path_.resize(top.pathLength);
       PostProcessDirectoryProcedure(path_);
@@ -322,37 +322,54 @@ void TMyDirectory::WalkAhead(const std::string& folder) {
   }
 }
 
-void TMyDirectory::EnterAhead(const AheadFolder& folder, bool ready) {
+void TMyDirectory::EnterAhead(TReadAhead& ahead, const std::shared_ptr<AheadFolder>& folder,
+                              bool ready) {
   const std::size_t pathLength = path_.size();
   PreProcessDirectoryProcedure(path_);
   TheDirectoryProcedure(path_);
   path_.resize(pathLength);
   if (!ready) return;
-  if (folder.openError != 0) {
-    if (!IsMissingFolderError(folder.openError)) FolderUnreadable(path_, folder.openError);
+  if (folder->openError != 0) {
+    if (!IsMissingFolderError(folder->openError)) FolderUnreadable(path_, folder->openError);
     return;
   }
   const std::size_t prefix = ChildPrefixLength(pathLength);
   const std::size_t passes = std::max<std::size_t>(Masks.size(), 1);
+  // The first pass takes the parts as they come; later ones go through them again.
+  std::vector<std::unique_ptr<AheadPart>> taken;
+  std::size_t handled = 0;
   for (std::size_t pass = 0; pass < passes; ++pass) {
     const std::string* mask = Masks.empty() ? nullptr : &Masks[pass];
     const bool matchAll = mask && (*mask == "*.*" || *mask == "*");
-    for (std::size_t i = 0; mask && i < folder.files.size(); ++i) {
-      if (StopRequested.load(std::memory_order_relaxed)) break;
-      const AheadFile& file = folder.files[i];
-      const char* name = folder.names.data() + file.nameOffset;
-      if (!matchAll && !NameMatches(*mask, name)) continue;
-      path_.resize(prefix, '/');
-      path_.append(name, file.nameLength);
-      DoTheFileProcedure(path_, FileContext{nullptr, name, file.length, MeasureAhead, file.facts});
-      // A folder of tens of thousands of files must not hold the interface.
-      if (application_ && (i & (kFilesPerPump - 1)) == kFilesPerPump - 1) {
-        application_->ProcessMessages();
+    std::unique_ptr<AheadPart> next;
+    for (std::size_t partIndex = 0;; ++partIndex) {
+      const AheadPart* part = nullptr;
+      if (pass == 0) {
+        if (!ahead.NextPart(folder, application_, next)) break;
+        part = next.get();
+      } else {
+        if (partIndex == taken.size()) break;
+        part = taken[partIndex].get();
       }
+      for (std::size_t i = 0; mask && i < part->files.size(); ++i) {
+        if (StopRequested.load(std::memory_order_relaxed)) break;
+        const AheadFile& file = part->files[i];
+        const char* name = part->names.data() + file.nameOffset;
+        if (!matchAll && !NameMatches(*mask, name)) continue;
+        path_.resize(prefix, '/');
+        path_.append(name, file.nameLength);
+        DoTheFileProcedure(path_,
+                           FileContext{nullptr, name, file.length, MeasureAhead, file.facts});
+        // A folder of tens of thousands of files must not hold the interface.
+        if (application_ && (++handled & (kFilesPerPump - 1)) == 0) application_->ProcessMessages();
+      }
+      if (pass == 0 && passes > 1) taken.push_back(std::move(next));
     }
     path_.resize(pathLength);
-    if (folder.readError != 0) {
-      FolderUnreadable(path_, folder.readError);
+    // Stopped: its listing may not have ended.
+    if (StopRequested) return;
+    if (folder->readError != 0) {
+      FolderUnreadable(path_, folder->readError);
       break;
     }
   }

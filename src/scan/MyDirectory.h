@@ -94,7 +94,7 @@ class TMyDirectory {
   };
 
   void WalkAhead(const std::string& folder);
-  void EnterAhead(const AheadFolder& folder, bool ready);
+  void EnterAhead(TReadAhead& ahead, const std::shared_ptr<AheadFolder>& folder, bool ready);
   void EnterFolder(FolderHandle handle, int openError);
   void ReadFolder(Level& level);
   bool Excluded(const FolderEntry& entry, const std::string& belowFolder) const;

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -19,18 +20,20 @@ namespace {
 // files must not be buffered whole.
 constexpr std::size_t kWindowFolders = 4096;
 constexpr std::size_t kWindowBytes = 32u << 20;
-// A folder with more files than this has its measuring shared out.
-constexpr std::size_t kChunkFiles = 1024;
+// A folder's files go to the walker in parts of this many, each measured
+// as one task; a listing waits once this many parts are not yet taken.
+constexpr std::size_t kPartFiles = 1024;
+constexpr std::size_t kMostParts = 8;
 // Kept folder handles are looked through when one must go; a few hundred
 // spare the look and still cover any ordinary depth.
 constexpr std::size_t kMostKeptHandles = 256;
 constexpr std::size_t kMostWorkers = 64;
 constexpr auto kPumpInterval = std::chrono::milliseconds(10);
 constexpr auto kFirstPause = std::chrono::microseconds(500);
-// How long the end of a walk waits for its workers to go: long enough for
-// any that is not stuck in a system call, short enough that Stop stays quick.
 // Folders the walker is done with, settled with the stage a batch at a time.
 constexpr std::size_t kSettleBatch = 64;
+// How long the end of a walk waits for its workers to go: long enough for
+// any that is not stuck in a system call, short enough that Stop stays quick.
 constexpr auto kExitWait = std::chrono::milliseconds(20);
 
 using Folder = std::shared_ptr<AheadFolder>;
@@ -53,14 +56,34 @@ struct AheadState {
   std::size_t idleWorkers = 0;             // workers asleep for want of work
   std::vector<Folder> pending;             // next to read at the back: depth first
   std::deque<Folder> urgent;               // what the walker waits for
+  std::deque<Folder> resumed;              // listings to go on with
   struct Chunk {
     Folder folder;
-    std::size_t begin, end;
+    AheadPart* part = nullptr;  // one of the folder's parts
   };
   std::deque<Chunk> chunks;
   std::vector<Folder> kept;  // folders whose handles are open
   std::vector<Folder> roots;
-  std::size_t windowFolders = 0, windowBytes = 0, chunkedFolders = 0;
+  // Parts the walker is done with, used again: a part allocated on one
+  // thread and freed on another would otherwise stay with the first
+  // thread's heap.
+  std::vector<std::unique_ptr<AheadPart>> spareParts;
+
+  std::unique_ptr<AheadPart> FreshPart() {
+    if (spareParts.empty()) return std::make_unique<AheadPart>();
+    std::unique_ptr<AheadPart> part = std::move(spareParts.back());
+    spareParts.pop_back();
+    return part;
+  }
+
+  void Recycle(std::unique_ptr<AheadPart> part) {
+    if (!part || spareParts.size() >= 2 * kMostParts) return;
+    part->names.clear();
+    part->files.clear();
+    part->measured = false;
+    spareParts.push_back(std::move(part));
+  }
+  std::size_t windowFolders = 0, windowBytes = 0;
 
   bool KeepsFile(const char* name) const {
     if (keepAllFiles) return true;
@@ -83,11 +106,24 @@ struct AheadState {
 
   bool WindowFull() const { return windowFolders >= kWindowFolders || windowBytes >= kWindowBytes; }
 
-  bool Take(Folder& folder, Chunk& chunk) {
+  // A task: a part to measure (in `chunk`), a listing to go on with
+  // (`resume` set) or a folder to read.
+  bool Take(Folder& folder, Chunk& chunk, bool& resume) {
+    resume = false;
     if (!chunks.empty()) {
       chunk = std::move(chunks.front());
       chunks.pop_front();
       return true;
+    }
+    while (!resumed.empty()) {
+      folder = std::move(resumed.front());
+      resumed.pop_front();
+      if (!folder->cancelled) {
+        resume = true;
+        return true;
+      }
+      --folder->pins;  // the listing's, which nobody goes on with
+      Release(*folder);
     }
     while (!urgent.empty()) {
       folder = std::move(urgent.front());
@@ -154,24 +190,23 @@ struct AheadState {
     return true;
   }
 
+  // The walker may enter the folder.
   void MarkDone(AheadFolder& f) {
-    f.done = true;
-    if (f.inWindow && !f.bytesCounted) {
-      f.bytesCounted = true;
-      windowBytes += f.bytes;
+    if (!f.done) {
+      f.bytes = sizeof(AheadFolder);
+      for (const Folder& child : f.listing) f.bytes += sizeof(AheadFolder) + child->name.capacity();
+      for (const auto& part : f.parts) {
+        f.bytes += part->names.capacity() + part->files.capacity() * sizeof(AheadFile);
+      }
+      if (f.inWindow && !f.bytesCounted) {
+        f.bytesCounted = true;
+        windowBytes += f.bytes;
+      }
+      f.done.store(true, std::memory_order_release);
     }
+    if (f.listed && f.unmeasured == 0) f.complete.store(true, std::memory_order_release);
     if (waitedFor == &f) ready.notify_one();
     Release(f);
-  }
-
-  void FinishChunk(AheadFolder& f, bool pinned) {
-    if (pinned) --f.pins;
-    if (--f.chunksLeft == 0) {
-      if (f.chunked) --chunkedFolders;
-      MarkDone(f);
-    } else {
-      Release(f);
-    }
   }
 
   // Marks the folder and every folder under it as no longer wanted.
@@ -182,6 +217,10 @@ struct AheadState {
       todo.pop_back();
       f->cancelled = true;
       Uncount(*f);
+      if (f->parked) {
+        f->parked = false;
+        --f->pins;  // the listing's: it will not go on
+      }
       for (Folder& child : f->children) todo.push_back(std::move(child));
       f->children.clear();  // breaks the parent-child reference cycle
       Release(*f);
@@ -237,17 +276,25 @@ struct AheadState {
     return ok;
   }
 
-  void Measure(AheadFolder& f, const FolderHandle& handle, std::size_t begin, std::size_t end) {
-    for (std::size_t i = begin; i < end; ++i) {
+  static void Measure(AheadPart& part, const FolderHandle& handle) {
+    for (std::size_t i = 0; i < part.files.size(); ++i) {
       if ((i & 255) == 0 && StopRequested.load(std::memory_order_relaxed)) return;
+      AheadFile& file = part.files[i];
       const std::int64_t length =
-          handle.FileLength(f.names.data() + f.files[i].nameOffset, &f.files[i].facts);
+          handle.FileLength(part.names.data() + file.nameOffset, &file.facts);
       // The reason travels with the failure: errno does not cross threads.
-      f.files[i].length = length >= 0 ? length : -std::int64_t{errno > 0 ? errno : EIO};
+      file.length = length >= 0 ? length : -std::int64_t{errno > 0 ? errno : EIO};
     }
   }
 
   void Read(std::unique_lock<std::mutex>& lock, const Folder& f, std::vector<char>& buffer);
+  void List(std::unique_lock<std::mutex>& lock, const Folder& f, FolderHandle& own,
+            std::vector<char>& buffer, const Folder& parent);
+  bool Publish(std::unique_lock<std::mutex>& lock, const Folder& f, FolderHandle& own,
+               std::unique_ptr<AheadPart>& part, const Folder& parent, bool& pinned);
+  void SettleParent(const Folder& parent);
+  // Runs one task if there is one; false when there is none.
+  bool RunTask(std::unique_lock<std::mutex>& lock, std::vector<char>& buffer);
   void MeasureChunk(std::unique_lock<std::mutex>& lock, const Chunk& chunk);
 };
 
@@ -260,16 +307,6 @@ void AheadState::Read(std::unique_lock<std::mutex>& lock, const Folder& f,
   FolderHandle spare;  // the parent's handle when it could not be kept
   const FolderHandle* from = nullptr;
   bool parentOk = true;
-  // Its path below the starting folder, for exclusion patterns with "/";
-  // the names on the way up never change once a folder is made.
-  std::string below;
-  if (settings.exclusions.NeedsPaths()) {
-    std::vector<const std::string*> names;
-    for (const AheadFolder* up = f.get(); up->parent; up = up->parent.get()) {
-      names.push_back(&up->name);
-    }
-    for (auto name = names.rbegin(); name != names.rend(); ++name) below += **name + "/";
-  }
   if (parent) {
     ++parent->pins;
     if (!parent->handle.IsOpen()) parentOk = Reopen(lock, parent, spare);
@@ -278,8 +315,6 @@ void AheadState::Read(std::unique_lock<std::mutex>& lock, const Folder& f,
   lock.unlock();
 
   FolderHandle handle;
-  std::vector<Folder> children;
-  bool measured = false;
   if (parentOk) {
     handle = Open(from, f->name, f->openError);
     spare.Close();
@@ -305,100 +340,217 @@ void AheadState::Read(std::unique_lock<std::mutex>& lock, const Folder& f,
     f->parentLost = true;
   }
   if (handle.IsOpen()) {
-    const bool keepFiles = !settings.masks.empty();
-    const bool excluding = !settings.exclusions.Empty();
-    const bool withPaths = settings.exclusions.NeedsPaths();
-    FolderReader reader(handle, buffer, false);
-    FolderEntry entry;
-    while (reader.Next(entry)) {
-      if (entry.name[0] == '.') continue;  // hidden
-      if (entry.kind != EntryKind::Other && excluding &&
-          settings.exclusions.Excludes(entry.name, entry.nameLength,
-                                       withPaths ? below + entry.name : std::string())) {
-        continue;
-      }
-      if (entry.kind == EntryKind::File) {
-        if (!keepFiles || !KeepsFile(entry.name)) continue;
-        f->files.push_back({static_cast<std::uint32_t>(f->names.size()),
-                            static_cast<std::uint32_t>(entry.nameLength),
-                            -1,
-                            {}});
-        f->names.append(entry.name, entry.nameLength + 1);
-      } else if (entry.kind == EntryKind::Folder) {
-        auto child = std::make_shared<AheadFolder>();
-        child->name.assign(entry.name, entry.nameLength);
-        child->depth = f->depth + 1;
-        child->rootDevice = f->rootDevice;
-        child->rootDeviceKnown = f->rootDeviceKnown;
-        children.push_back(std::move(child));
-      }
-    }
-    f->readError = reader.Error();
-    // A folder with sub-folders may have to be opened again later.
-    if (!children.empty()) f->identified = handle.Identify(f->id);
-    // Too few files to share out: measured now, which spares a round
-    // through the lock.
-    if (settings.measure && f->files.size() <= kChunkFiles) {
-      Measure(*f, handle, 0, f->files.size());
-      measured = true;
-    }
-  }
-  f->bytes = sizeof(AheadFolder) + f->names.capacity() + f->files.capacity() * sizeof(AheadFile);
-  for (const Folder& child : children) f->bytes += sizeof(AheadFolder) + child->name.capacity();
-
-  lock.lock();
-  if (parent) {
-    --parent->pins;
-    if (parent->pendingChildren > 0) --parent->pendingChildren;
-    Release(*parent);
-  }
-  if (f->cancelled || shutdown) {
-    MarkDone(*f);
+    List(lock, f, handle, buffer, parent);
     return;
   }
-  f->pendingChildren = children.size();
-  for (auto child = children.rbegin(); child != children.rend(); ++child) {
+  lock.lock();
+  SettleParent(parent);
+  f->listed = true;
+  MarkDone(*f);
+}
+
+void AheadState::SettleParent(const Folder& parent) {
+  if (!parent) return;
+  --parent->pins;
+  if (parent->pendingChildren > 0) --parent->pendingChildren;
+  Release(*parent);
+}
+
+// Hands a full part to the walker: measured here, or as a task of its own
+// when the folder's handle can be kept for the measuring. Called without the
+// lock; returns with it held. `pinned`: the listing holds a pin on the
+// folder's kept handle (and `own` is then empty).
+bool AheadState::Publish(std::unique_lock<std::mutex>& lock, const Folder& f, FolderHandle& own,
+                         std::unique_ptr<AheadPart>& part, const Folder& parent, bool& pinned) {
+  FolderId id;
+  // Only a folder known again by its identity may have its handle given up.
+  const bool known = !pinned && own.Identify(id);
+  lock.lock();
+  SettleParent(parent);
+  if (f->cancelled || shutdown) return false;
+  if (known) {
+    f->id = id;
+    f->identified = true;
+    if (Keep(f, own)) {
+      pinned = true;
+      ++f->pins;
+    }
+  }
+  const bool share = settings.measure && pinned && workers > 1;
+  if (settings.measure && !share) {
+    lock.unlock();
+    Measure(*part, pinned ? f->handle : own);
+    lock.lock();
+    if (f->cancelled || shutdown) return false;
+  }
+  part->measured = !share;
+  if (share) {
+    ++f->unmeasured;
+    ++f->pins;
+    chunks.push_back({f, part.get()});
+    Wake(1);
+  }
+  f->parts.push_back(std::move(part));
+  part = FreshPart();
+  MarkDone(*f);
+  return true;
+}
+
+// Lists the folder from where its handle stands, a part at a time; pauses
+// (parked) when the walker has enough parts not yet taken. Called without
+// the lock; returns with it held.
+void AheadState::List(std::unique_lock<std::mutex>& lock, const Folder& f, FolderHandle& own,
+                      std::vector<char>& buffer, const Folder& parent) {
+  bool pinned = !own.IsOpen();  // going on with a parked listing
+  Folder unsettled = parent;
+  // Its path below the starting folder, for exclusion patterns with "/";
+  // the names on the way up never change once a folder is made.
+  std::string below;
+  if (settings.exclusions.NeedsPaths()) {
+    std::vector<const std::string*> names;
+    for (const AheadFolder* up = f.get(); up->parent; up = up->parent.get()) {
+      names.push_back(&up->name);
+    }
+    for (auto name = names.rbegin(); name != names.rend(); ++name) below += **name + "/";
+  }
+  const bool keepFiles = !settings.masks.empty();
+  const bool excluding = !settings.exclusions.Empty();
+  const bool withPaths = settings.exclusions.NeedsPaths();
+  FolderReader reader(pinned ? f->handle : own, buffer, false);
+  FolderEntry entry;
+  auto part = std::make_unique<AheadPart>();
+  bool crowded = false;  // the walker had many parts not yet taken, when last seen
+  const auto endCancelled = [&] {
+    if (pinned) --f->pins;
+    f->listing.clear();
+    f->listed = true;
+    MarkDone(*f);
+  };
+  while (reader.Next(entry)) {
+    if (entry.name[0] == '.') continue;  // hidden
+    if (entry.kind != EntryKind::Other && excluding &&
+        settings.exclusions.Excludes(entry.name, entry.nameLength,
+                                     withPaths ? below + entry.name : std::string())) {
+      continue;
+    }
+    if (entry.kind == EntryKind::File) {
+      if (!keepFiles || !KeepsFile(entry.name)) continue;
+      part->files.push_back({static_cast<std::uint32_t>(part->names.size()),
+                             static_cast<std::uint32_t>(entry.nameLength),
+                             -1,
+                             {}});
+      part->names.append(entry.name, entry.nameLength + 1);
+    } else if (entry.kind == EntryKind::Folder) {
+      auto child = std::make_shared<AheadFolder>();
+      child->name.assign(entry.name, entry.nameLength);
+      child->depth = f->depth + 1;
+      child->rootDevice = f->rootDevice;
+      child->rootDeviceKnown = f->rootDeviceKnown;
+      f->listing.push_back(std::move(child));
+    }
+    // A new reader goes on where this one stopped only when nothing read
+    // waits in its buffer: the listing may pause only there.
+    const bool mayPark = pinned && crowded && !reader.Buffered();
+    if (part->files.size() < kPartFiles && !mayPark) continue;
+    const bool wasPinned = pinned;
+    if (!part->files.empty()) {
+      if (!Publish(lock, f, own, part, unsettled, pinned)) {
+        endCancelled();
+        return;
+      }
+      unsettled.reset();
+    } else {
+      lock.lock();  // pinned: the first part has settled the parent
+      if (f->cancelled || shutdown) {
+        endCancelled();
+        return;
+      }
+    }
+    crowded = f->parts.size() >= kMostParts;
+    if (pinned && crowded && !reader.Buffered()) {
+      f->parked = true;  // the listing's pin stays with it
+      return;
+    }
+    lock.unlock();
+    if (pinned && !wasPinned) reader.Follow(f->handle);
+  }
+  f->readError = reader.Error();
+  const FolderHandle& handle = pinned ? f->handle : own;
+  FolderId id;
+  // A folder with sub-folders may have to be opened again later.
+  const bool known = !pinned && !f->listing.empty() && handle.Identify(id);
+  // A folder of few files is measured now, which spares a round through
+  // the lock.
+  const bool measureNow = settings.measure && !pinned;
+  if (measureNow) Measure(*part, handle);
+  lock.lock();
+  SettleParent(unsettled);
+  if (f->cancelled || shutdown) {
+    endCancelled();
+    return;
+  }
+  if (known) {
+    f->id = id;
+    f->identified = true;
+  }
+  f->pendingChildren = f->listing.size();
+  for (auto child = f->listing.rbegin(); child != f->listing.rend(); ++child) {
     (*child)->parent = f;
     pending.push_back(*child);
   }
-  f->children = std::move(children);
+  f->children = std::move(f->listing);
+  f->listing.clear();
   Wake(f->children.size());
-
-  const std::size_t files = settings.measure && !measured ? f->files.size() : 0;
-  const bool share = files > kChunkFiles && workers > 1 && chunkedFolders < workers;
-  if (handle.IsOpen() && (!f->children.empty() || share)) Keep(f, handle);
-  if (files == 0) {
-    MarkDone(*f);
-    return;
-  }
-  const bool pinned = f->handle.IsOpen();
-  std::size_t end = files;
-  f->chunksLeft = 1;
-  if (share && pinned) {
-    f->chunked = true;
-    ++chunkedFolders;
-    end = kChunkFiles;
-    for (std::size_t begin = kChunkFiles; begin < files; begin += kChunkFiles) {
-      chunks.push_back({f, begin, std::min(files, begin + kChunkFiles)});
-      ++f->chunksLeft;
-      ++f->pins;
+  if (!part->files.empty()) {
+    const bool share = settings.measure && !measureNow && workers > 1;
+    if (settings.measure && !measureNow && !share) {
+      lock.unlock();
+      Measure(*part, handle);
+      lock.lock();
     }
-    Wake(f->chunksLeft - 1);
+    part->measured = !share;
+    if (share) {
+      ++f->unmeasured;
+      ++f->pins;
+      chunks.push_back({f, part.get()});
+      Wake(1);
+    }
+    f->parts.push_back(std::move(part));
   }
-  if (pinned) ++f->pins;
-  const FolderHandle& measureWith = pinned ? f->handle : handle;
-  lock.unlock();
-  Measure(*f, measureWith, 0, end);
-  handle.Close();
-  lock.lock();
-  FinishChunk(*f, pinned);
+  if (!pinned && !f->children.empty()) Keep(f, own);  // to open its sub-folders from
+  if (pinned) --f->pins;
+  f->listed = true;
+  MarkDone(*f);
 }
 
 void AheadState::MeasureChunk(std::unique_lock<std::mutex>& lock, const Chunk& chunk) {
-  lock.unlock();
-  Measure(*chunk.folder, chunk.folder->handle, chunk.begin, chunk.end);
-  lock.lock();
-  FinishChunk(*chunk.folder, true);
+  AheadFolder& f = *chunk.folder;
+  if (!f.cancelled) {
+    lock.unlock();
+    Measure(*chunk.part, f.handle);
+    lock.lock();
+  }
+  chunk.part->measured = true;
+  --f.unmeasured;
+  --f.pins;
+  MarkDone(f);
+}
+
+bool AheadState::RunTask(std::unique_lock<std::mutex>& lock, std::vector<char>& buffer) {
+  Folder folder;
+  Chunk chunk;
+  bool resume = false;
+  if (!Take(folder, chunk, resume)) return false;
+  if (chunk.folder) {
+    MeasureChunk(lock, chunk);
+  } else if (resume) {
+    lock.unlock();
+    FolderHandle none;
+    List(lock, folder, none, buffer, nullptr);
+  } else {
+    Read(lock, folder, buffer);
+  }
+  return true;
 }
 
 namespace {
@@ -406,21 +558,11 @@ namespace {
 void Work(std::shared_ptr<AheadState> state) {
   std::vector<char> buffer;
   std::unique_lock lock(state->mutex);
-  Folder folder;
-  AheadState::Chunk chunk;
   while (!state->shutdown && !StopRequested.load(std::memory_order_relaxed)) {
-    if (!state->Take(folder, chunk)) {
+    if (!state->RunTask(lock, buffer)) {
       ++state->idleWorkers;
       state->work.wait(lock);
       --state->idleWorkers;
-      continue;
-    }
-    if (folder) {
-      state->Read(lock, folder, buffer);
-      folder.reset();
-    } else {
-      state->MeasureChunk(lock, chunk);
-      chunk.folder.reset();
     }
   }
   --state->running;
@@ -465,6 +607,7 @@ TReadAhead::~TReadAhead() {
   s.roots.clear();
   s.pending.clear();
   s.urgent.clear();
+  s.resumed.clear();
   s.chunks.clear();
   // A handle still in use goes with the last reference to its folder.
   for (const Folder& f : s.kept) {
@@ -523,27 +666,57 @@ bool TReadAhead::Wait(const std::shared_ptr<AheadFolder>& folder, TMessagePump* 
     s.urgent.push_back(folder);
     s.work.notify_one();
   }
+  if (!WaitUntil(lock, *folder, pump, [&folder] { return folder->done.load(); })) return false;
+  s.Uncount(*folder);
+  return true;
+}
+
+bool TReadAhead::NextPart(const std::shared_ptr<AheadFolder>& folder, TMessagePump* pump,
+                          std::unique_ptr<AheadPart>& part) {
+  AheadFolder& f = *folder;
+  // Listed and measured: nobody else touches its parts any more.
+  if (f.complete.load(std::memory_order_acquire)) {
+    if (f.parts.empty()) return false;
+    part = std::move(f.parts.front());
+    f.parts.pop_front();
+    return true;
+  }
+  AheadState& s = *state_;
+  std::unique_lock lock(s.mutex);
+  Settle();
+  s.Recycle(std::move(part));
+  const auto ready = [&f] {
+    return (!f.parts.empty() && f.parts.front()->measured) || (f.parts.empty() && f.listed);
+  };
+  if (!WaitUntil(lock, f, pump, ready)) return false;
+  if (f.parts.empty()) return false;
+  part = std::move(f.parts.front());
+  f.parts.pop_front();
+  if (f.parked && f.parts.size() < kMostParts / 2) {
+    f.parked = false;
+    s.resumed.push_back(folder);  // with the listing's pin
+    s.Wake(1);
+  }
+  return true;
+}
+
+bool TReadAhead::WaitUntil(std::unique_lock<std::mutex>& lock, const AheadFolder& folder,
+                           TMessagePump* pump, const std::function<bool()>& ready) {
+  AheadState& s = *state_;
   auto lastPump = std::chrono::steady_clock::now();
   bool firstPause = true;
-  while (!folder->done) {
+  std::vector<char> buffer;
+  while (!ready()) {
     if (StopRequested) return false;
     if (workers_ == 0) {
       // No worker could be started: read here.
-      Folder next;
-      AheadState::Chunk chunk;
-      std::vector<char> buffer;
-      if (s.Take(next, chunk)) {
-        if (next)
-          s.Read(lock, next, buffer);
-        else
-          s.MeasureChunk(lock, chunk);
-      }
+      s.RunTask(lock, buffer);
       continue;
     }
     // The first pause is not cut short when the folder is read: the workers
     // meanwhile get well ahead, and the walker then goes through many
     // folders instead of waking once for each. A slow folder wakes it.
-    if (!firstPause) s.waitedFor = folder.get();
+    if (!firstPause) s.waitedFor = &folder;
     s.ready.wait_for(lock, firstPause ? kFirstPause : kPumpInterval / 2);
     s.waitedFor = nullptr;
     firstPause = false;
@@ -554,7 +727,6 @@ bool TReadAhead::Wait(const std::shared_ptr<AheadFolder>& folder, TMessagePump* 
       lastPump = std::chrono::steady_clock::now();
     }
   }
-  s.Uncount(*folder);
   return true;
 }
 

@@ -2,7 +2,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <unordered_set>
@@ -35,8 +38,17 @@ struct AheadFile {
 
 struct AheadState;
 
-// One folder of the walk. The walker reads the fields up to `children` only
-// after Wait() has returned true for it; the stage never changes them again.
+// Some of a folder's files, in listing order: a folder of many files is
+// handed to the walker a part at a time, so it is never held whole.
+struct AheadPart {
+  std::string names;  // the files' names
+  std::vector<AheadFile> files;
+  bool measured = false;  // the stage's, under its lock
+};
+
+// One folder of the walk. The walker reads the fields up to `parentLost`
+// after Wait() has returned true for it, and `readError` and `children`
+// after NextPart() has returned false; the stage never changes them again.
 struct AheadFolder {
   std::string name;  // its own name; the starting folder's path text
   int openError = 0;
@@ -45,9 +57,19 @@ struct AheadFolder {
   bool leftOut = false;
   bool parentLost = false;  // its parent could not be opened again
   int readError = 0;
-  std::string names;  // the files' names
-  std::vector<AheadFile> files;
   std::vector<std::shared_ptr<AheadFolder>> children;  // sub-folders in listing order
+
+  // Under the stage's lock: parts listed and not yet taken by the walker.
+  std::deque<std::unique_ptr<AheadPart>> parts;
+  bool listed = false;  // the listing has ended
+  // Listed, and every part measured: the walker takes the parts without
+  // the lock.
+  std::atomic<bool> complete{false};
+  // The listing waits for the walker to take some parts; its handle stays
+  // pinned meanwhile.
+  bool parked = false;
+  std::vector<std::shared_ptr<AheadFolder>> listing;  // the lister's: sub-folders so far
+  std::size_t unmeasured = 0;                         // parts not yet measured
 
   // The stage's own, under its lock.
   std::shared_ptr<AheadFolder> parent;
@@ -57,14 +79,15 @@ struct AheadFolder {
   bool identified = false;
   std::uint64_t rootDevice = 0;  // its starting folder's, when the scan stays on one
   bool rootDeviceKnown = false;
-  std::atomic<bool> done{false};  // read without the lock by the walker
+  // Opened, and its first part or its whole listing read; read without the
+  // lock by the walker.
+  std::atomic<bool> done{false};
   bool started = false, cancelled = false, urgent = false;
-  bool inWindow = false, bytesCounted = false, chunked = false;
+  bool inWindow = false, bytesCounted = false;
   std::size_t heldIndex = 0;        // its place in the list of kept handles
   std::size_t bytes = 0;            // memory its listing takes
   int pins = 0;                     // users of its handle right now
   std::size_t pendingChildren = 0;  // sub-folders not yet opened
-  std::size_t chunksLeft = 0;       // parts of its measuring not yet done
 };
 
 // The workers for a scan of these folders: 1 when the first lies on a
@@ -83,9 +106,15 @@ class TReadAhead {
   TReadAhead& operator=(const TReadAhead&) = delete;
 
   std::shared_ptr<AheadFolder> Start(const std::string& path);
-  // Waits until the folder is read, handing `pump` the interface at least
-  // every 10 ms meanwhile. False when a stop was requested first.
+  // Waits until the folder is opened and its first files are read, handing
+  // `pump` the interface at least every 10 ms meanwhile. False when a stop
+  // was requested first.
   bool Wait(const std::shared_ptr<AheadFolder>& folder, TMessagePump* pump);
+  // Takes the next part of a folder's files once measured, waiting as Wait()
+  // does; the part `part` held before may be used again. False when there
+  // are no more (or on a stop); its `readError` and `children` are then final.
+  bool NextPart(const std::shared_ptr<AheadFolder>& folder, TMessagePump* pump,
+                std::unique_ptr<AheadPart>& part);
   // The walk is done with the folder and everything below it.
   void Leave(const std::shared_ptr<AheadFolder>& folder);
 
@@ -94,6 +123,9 @@ class TReadAhead {
  private:
   // Under the lock: window counts and cancels for what the walker has done with.
   void Settle();
+  // Under the lock: waits until `ready`, serving `pump`; false on a stop.
+  bool WaitUntil(std::unique_lock<std::mutex>& lock, const AheadFolder& folder, TMessagePump* pump,
+                 const std::function<bool()>& ready);
 
   std::shared_ptr<AheadState> state_;
   std::vector<std::thread> threads_;

@@ -20,6 +20,7 @@ namespace {
 // Writes down every hook call, in order.
 class RecordingWalker : public TMyDirectory {
  public:
+  using TMyDirectory::MeasureAhead;
   std::vector<std::string> calls;
   std::optional<std::string> stopAtEntryOf;  // sets the stop flag when this folder is entered
 
@@ -261,6 +262,7 @@ std::vector<std::string> WalkWith(std::size_t workers, const std::string& root,
                                   std::vector<std::string> masks = {"*.*"}) {
   RecordingWalker w;
   w.Workers = workers;
+  w.MeasureAhead = true;  // as a scan has it: measuring is what the walker waits for
   return Walk(w, {root}, true, masks);
 }
 
@@ -280,10 +282,11 @@ TEST(ReadAhead, SameHookSequenceForAnyNumberOfWorkers) {
     folders.push_back(path);
     for (unsigned f = next() % 6; f > 0; --f) t.File(path + "/f" + std::to_string(f) + ".txt", 1);
   }
-  for (int f = 0; f < 5000; ++f) t.File("r/big/x" + std::to_string(f), 1);
+  // Big enough to be handed over in parts, and for its listing to pause.
+  for (int f = 0; f < 20000; ++f) t.File("r/big/x" + std::to_string(f), 1);
   const std::string root = t.Path("r");
   const auto sequential = WalkWith(0, root, {"*.txt", "*.*"});
-  EXPECT_GT(sequential.size(), 5000u + 4 * 400);
+  EXPECT_GT(sequential.size(), 20000u + 4 * 400);
   const auto threads = [] {
     return std::distance(std::filesystem::directory_iterator("/proc/self/task"),
                          std::filesystem::directory_iterator());
