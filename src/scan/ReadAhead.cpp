@@ -500,7 +500,9 @@ void AheadState::List(std::unique_lock<std::mutex>& lock, const Folder& f, Folde
   }
   f->children = std::move(f->listing);
   f->listing.clear();
-  Wake(f->children.size());
+  // This worker takes one of them next itself: a chain of single folders
+  // then goes down without waking anyone.
+  if (f->children.size() > 1) Wake(f->children.size() - 1);
   if (!part->files.empty()) {
     const bool share = settings.measure && !measureNow && workers > 1;
     if (settings.measure && !measureNow && !share) {
