@@ -33,9 +33,12 @@
 #include "settings/MyIniFile.h"
 
 namespace {
+int Threads = 0;  // --threads: as the settings dialog's Threads field (0: automatic)
+
 UsageOptions ScanOf(std::vector<std::string> folders, bool clearReport = true) {
   UsageOptions options;
   options.Folders = std::move(folders);
+  options.Threads = Threads;
   options.ClearReport = clearReport;
   return options;
 }
@@ -107,10 +110,12 @@ int main(int argc, char** argv) {
     if (option == "--tree") tree = value;
     if (option == "--big") big = value;
     if (option == "--rounds") rounds = value.toInt();
+    if (option == "--threads") Threads = value.toInt();
   }
   if (tree.isEmpty()) {
     std::fprintf(stderr,
-                 "usage: report_bench --tree DIR [--big DIR] [--rounds N] [--toggle ITEM]...\n");
+                 "usage: report_bench --tree DIR [--big DIR] [--rounds N] [--threads N] [--toggle "
+                 "ITEM]...\n");
     return 2;
   }
   // Never the real user's settings.

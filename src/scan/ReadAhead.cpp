@@ -13,6 +13,7 @@
 
 #include "scan/Mounts.h"
 #include "scan/MyDirectory.h"
+#include "scan/ThreadPriority.h"
 
 namespace {
 
@@ -558,6 +559,9 @@ bool AheadState::RunTask(std::unique_lock<std::mutex>& lock, std::vector<char>& 
 namespace {
 
 void Work(std::shared_ptr<AheadState> state) {
+  // The walking thread, the interface's in the window, is what every worker
+  // waits for in the end: it must never queue behind them for a processor.
+  LowerThreadPriority();
   std::vector<char> buffer;
   std::unique_lock lock(state->mutex);
   while (!state->shutdown && !StopRequested.load(std::memory_order_relaxed)) {
