@@ -432,10 +432,11 @@ TEST(ReadAhead, StopEndsAWalkStuckInASystemCall) {
   StuckFolders* raw = system.get();
   system.reset();
   {
+    // Notified under the lock: once released, the worker may free `raw`.
     std::lock_guard lock(raw->mutex);
     raw->release = true;
+    raw->released.notify_all();
   }
-  raw->released.notify_all();
   gone.wait();  // the stuck worker finished and let go of everything
   StopRequested = false;
 }
