@@ -293,6 +293,11 @@ struct AheadState {
             std::vector<char>& buffer, const Folder& parent);
   bool Publish(std::unique_lock<std::mutex>& lock, const Folder& f, FolderHandle& own,
                std::unique_ptr<AheadPart>& part, const Folder& parent, bool& pinned);
+  // Puts a listed part after the folder's others: measured here first with
+  // `handle` (`measureHere`), or queued to be measured as a task (`share`).
+  // False when the folder is no longer wanted.
+  bool AddPart(std::unique_lock<std::mutex>& lock, const Folder& f, std::unique_ptr<AheadPart> part,
+               const FolderHandle& handle, bool share, bool measureHere);
   void SettleParent(const Folder& parent);
   // Runs one task if there is one; false when there is none.
   bool RunTask(std::unique_lock<std::mutex>& lock, std::vector<char>& buffer);
@@ -378,9 +383,21 @@ bool AheadState::Publish(std::unique_lock<std::mutex>& lock, const Folder& f, Fo
     }
   }
   const bool share = settings.measure && pinned && workers > 1;
-  if (settings.measure && !share) {
+  if (!AddPart(lock, f, std::move(part), pinned ? f->handle : own, share,
+               settings.measure && !share)) {
+    return false;
+  }
+  part = FreshPart();
+  MarkDone(*f);
+  return true;
+}
+
+bool AheadState::AddPart(std::unique_lock<std::mutex>& lock, const Folder& f,
+                         std::unique_ptr<AheadPart> part, const FolderHandle& handle, bool share,
+                         bool measureHere) {
+  if (measureHere) {
     lock.unlock();
-    Measure(*part, pinned ? f->handle : own);
+    Measure(*part, handle);
     lock.lock();
     if (f->cancelled || shutdown) return false;
   }
@@ -392,8 +409,6 @@ bool AheadState::Publish(std::unique_lock<std::mutex>& lock, const Folder& f, Fo
     Wake(1);
   }
   f->parts.push_back(std::move(part));
-  part = FreshPart();
-  MarkDone(*f);
   return true;
 }
 
@@ -506,19 +521,7 @@ void AheadState::List(std::unique_lock<std::mutex>& lock, const Folder& f, Folde
   if (f->children.size() > 1) Wake(f->children.size() - 1);
   if (!part->files.empty()) {
     const bool share = settings.measure && !measureNow && workers > 1;
-    if (settings.measure && !measureNow && !share) {
-      lock.unlock();
-      Measure(*part, handle);
-      lock.lock();
-    }
-    part->measured = !share;
-    if (share) {
-      ++f->unmeasured;
-      ++f->pins;
-      chunks.push_back({f, part.get()});
-      Wake(1);
-    }
-    f->parts.push_back(std::move(part));
+    AddPart(lock, f, std::move(part), handle, share, settings.measure && !measureNow && !share);
   }
   if (!pinned && !f->children.empty()) Keep(f, own);  // to open its sub-folders from
   if (pinned) --f->pins;
