@@ -13,6 +13,12 @@ bool IsControl(unsigned char c) {
   return c < 0x20 || c == 0x7F;
 }
 
+// Drops the CRs and blanks that end a text: what a line break leaves behind.
+std::string TrimTrailingBreaks(std::string s) {
+  while (!s.empty() && (s.back() == '\r' || IsBlank(s.back()))) s.pop_back();
+  return s;
+}
+
 std::string Trim(const std::string& s) {
   std::size_t b = 0, e = s.size();
   while (b < e && IsBlank(s[b])) ++b;
@@ -248,8 +254,7 @@ TIniDocument TIniDocument::Parse(const std::string& text) {
     if (trimmed.empty()) continue;
     // CRs and blanks after a header's "]" are dropped on saving, so they
     // must not keep it from being a header now.
-    std::string header = trimmed;
-    while (!header.empty() && (header.back() == '\r' || IsBlank(header.back()))) header.pop_back();
+    const std::string header = TrimTrailingBreaks(trimmed);
     if (header.size() >= 2 && header.front() == '[' && header.back() == ']') {
       TKeyPath path;
       for (const std::string& part : SplitKeyPath(header.substr(1, header.size() - 2)))
@@ -303,9 +308,7 @@ std::string WritableRaw(const TIniLine& line) {
   // A comment or a value of another type: its trailing CRs carry nothing,
   // nor do the blanks before them, which reading would trim once the CRs
   // are gone.
-  std::string out = line.raw;
-  while (!out.empty() && (out.back() == '\r' || IsBlank(out.back()))) out.pop_back();
-  return out;
+  return TrimTrailingBreaks(line.raw);
 }
 
 }  // namespace
