@@ -40,6 +40,7 @@ void TMyDirectory::PostProcessProcedure() {}
 void TMyDirectory::PreProcessDirectoryProcedure(const std::string&) {}
 void TMyDirectory::PostProcessDirectoryProcedure(const std::string&) {}
 void TMyDirectory::FolderUnreadable(const std::string&, int) {}
+void TMyDirectory::FolderLeftOut(const std::string&, const char*, std::size_t, LeftOutReason) {}
 
 void TMyDirectory::DoTheFileProcedure(const std::string& fileName, const FileContext& where) {
   if (!StopRequested.load(std::memory_order_relaxed)) TheFileProcedure(fileName, where);

@@ -32,6 +32,14 @@ struct FileContext {
   FileFacts facts;  // when measured and the length is not a failure
 };
 
+// Why a folder the walk came to was not entered.
+enum class LeftOutReason : unsigned char {
+  Hidden,            // its name starts with "."
+  Excluded,          // an exclusion pattern names it
+  PseudoFileSystem,  // the mount point of /proc, /sys and the like
+  OtherFileSystem,   // on another device than its starting folder, when the scan stays on one
+};
+
 // Walks folder trees depth first and calls the hooks below; subclasses give
 // them a meaning.
 class TMyDirectory {
@@ -82,6 +90,10 @@ class TMyDirectory {
   // Told, after TheDirectoryProcedure, when a folder that exists could not be
   // listed, wholly or in part, so that a failure never looks like an empty folder.
   virtual void FolderUnreadable(const std::string& folder, int error);
+  // Told, in walk order among the other hooks, of each sub-folder of
+  // `folder` that the walk's rules leave out, with the reason.
+  virtual void FolderLeftOut(const std::string& folder, const char* name, std::size_t nameLength,
+                             LeftOutReason why);
 
  private:
   struct Level {

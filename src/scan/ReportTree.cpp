@@ -197,6 +197,12 @@ void TReportTree::SetResult(TTreeNode* node, std::int64_t bytes, bool failed, bo
   Relabelled(node);
 }
 
+void TReportTree::SetFiles(TTreeNode* node, std::int64_t files) {
+  node->files_ = files < 0 ? -1 : files;
+  // The label is the same; the views still show the count beside it.
+  Notify([node](TTreeObserver& o) { o.LabelChanged(node); });
+}
+
 void TReportTree::SetNumbers(TTreeNode* node, std::int64_t bytes, bool failed, bool failedHere) {
   const std::string name = node->Name();
   node->label_ = OneLine(FolderLabel(bytes, failed, name));

@@ -33,6 +33,10 @@ class TTreeNode {
   // without a line of its own could not be measured. The marks of the lines
   // below add to it. Unknown for a label read from text: taken as Failed().
   bool FailedHere() const { return failedHere_; }
+  // The files in the folder and below it, as the scan that made the line
+  // counted them; unknown (-1) for a line read from text or edited.
+  bool HasFiles() const { return files_ >= 0; }
+  std::int64_t Files() const { return files_; }
   // The folder's name: the label after its size field and mark.
   std::string Name() const { return hasSize_ ? label_.substr(nameOffset_) : label_; }
 
@@ -42,6 +46,7 @@ class TTreeNode {
   TTreeNode* parent_ = nullptr;
   std::vector<std::unique_ptr<TTreeNode>> children_;
   std::int64_t bytes_ = 0;
+  std::int64_t files_ = -1;
   // 32 bits each, so the numbers fit in the room the row and level had:
   // the tree holds at most INT_MAX nodes.
   std::uint32_t row_ = 0;
@@ -104,6 +109,8 @@ class TReportTree {
   // made from them and the node's label as the name.
   void SetResult(TTreeNode* node, std::int64_t bytes, bool failed);
   void SetResult(TTreeNode* node, std::int64_t bytes, bool failed, bool failedHere);
+  // The scan's count of files in the folder and below; -1: unknown.
+  void SetFiles(TTreeNode* node, std::int64_t files);
   void Delete(TTreeNode* node);
 
   // A rescan of `node`'s folder: its lines below and its numbers become those

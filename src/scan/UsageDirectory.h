@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -86,10 +87,14 @@ class TUsageDirectory : public TMyDirectory {
   std::uint64_t filesSeen_ = 0;
 };
 
+class TScanDocument;
+
 // How a scan ended.
 struct ScanOutcome {
   bool stopped = false;  // ended by Stop: the report is incomplete
   std::vector<ScanProblem> problems;
+  // What the scan read, when its options asked for a record of it.
+  std::shared_ptr<TScanDocument> document;
 };
 
 extern const char* const kScanStoppedText;    // "Stopped: the report is incomplete"

@@ -4,6 +4,10 @@
 #include <string>
 #include <vector>
 
+// What a scan keeps of what it read, beside the report: nothing (the
+// command), its folders, or its folders and every file.
+enum class ScanRecord : unsigned char { None, Folders, Files };
+
 // The values that shape one scan.
 struct UsageOptions {
   std::vector<std::string> Folders;  // starting folders, scanned in this order
@@ -29,4 +33,6 @@ struct UsageOptions {
   // Where the starting folders lie below their top-level folder ("a/b"), for
   // exclusion patterns with "/"; empty for a whole scan.
   std::string StartBelow;
+  // What the scan's document keeps (see TScanDocument).
+  ScanRecord Record = ScanRecord::None;
 };
