@@ -4,13 +4,13 @@
 #include <QLineEdit>
 
 #include "dialogs/DialogCommon.h"
+#include "dialogs/ErrorBox.h"
+#include "dialogs/ModalHook.h"
 #include "dialogs/MyDialog.h"
 #include "dialogs/MyWizard.h"
 #include "report/ConfigNames.h"
-#include "dialogs/ErrorBox.h"
 #include "report/FontDialog.h"
 #include "report/LoadConfig.h"
-#include "dialogs/ModalHook.h"
 #include "report/SaveConfig.h"
 #include "scan/Errors.h"
 
@@ -25,11 +25,11 @@ void CheckConfigurationName(const QString& name) {
 }  // namespace
 
 TMyReport::TMyReport(QWidget* owner, const QString& root, const QString& baseName)
-    : TMyForm(owner, root, baseName + "\\Report") {}
+    : TMyMainForm(owner, root, baseName + "\\Report") {}
 
 void TMyReport::ReadSettings() {
   settingsRead_ = true;
-  TMyForm::ReadSettings();
+  TMyMainForm::ReadSettings();
   ReadStep([this] { SettingsVersion = IniFile->ReadNumber(Section, "Version", 0); });
   if (Dialog) ReadStep([this] { Dialog->RestoreForm(); });
   if (Wizard) ReadStep([this] { Wizard->RestoreForm(); });
@@ -58,14 +58,14 @@ void TMyReport::NoteReadError(const std::exception& e) {
 }
 
 void TMyReport::WriteSettings() {
-  TMyForm::WriteSettings();
+  TMyMainForm::WriteSettings();
   IniFile->WriteNumber(Section, "Version", 1);
   if (Dialog) Dialog->SaveForm();
   if (Wizard) Wizard->SaveForm();
 }
 
 void TMyReport::SetConfiguration(const QString& name) {
-  TMyForm::SetConfiguration(name);
+  TMyMainForm::SetConfiguration(name);
   if (Dialog) Dialog->SetConfiguration(name);
   if (Wizard) Wizard->SetConfiguration(name);
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "settings/MyForm.h"
+#include "settings/MyMainForm.h"
 
 class TFontDialog;
 class TMyDialog;
@@ -16,7 +16,7 @@ class TMyWizard;
 // Base of report windows: owns a settings dialog and a wizard, keeps their
 // settings with its own, and runs the Dialog, Wizard, Font and named
 // configuration commands on top of four operations a concrete window gives.
-class TMyReport : public TMyForm {
+class TMyReport : public TMyMainForm {
   Q_OBJECT
 
  public:
@@ -43,7 +43,6 @@ class TMyReport : public TMyForm {
   TMyDialog* Dialog = nullptr;
   TMyWizard* Wizard = nullptr;
 
- protected:
   // Runs one command: an error ends it and is shown in the standard error box.
   template <class F>
   void Command(F&& command) {
@@ -55,6 +54,7 @@ class TMyReport : public TMyForm {
   }
   void ReportError(const std::exception& e);
 
+ protected:
   // RestoreForm that reads as much as it can: a value that fails to read
   // keeps the window's current value and does not stop the values after it.
   // The first failure is raised at the end.

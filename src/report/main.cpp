@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
   // The report window restores everything as it is made, runs the program's
   // one loop while it is shown, and saves everything as it goes.
   auto report = std::make_unique<TUsageReport>(nullptr, root);
-  report->exec();
+  report->Exec();
   report.reset();
   return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDockWidget>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -543,6 +544,48 @@ TEST_F(ReportTest, StopActsWhenClickedOnTheMenuBar) {
   QTest::mouseClick(window->MainMenu1, Qt::LeftButton, Qt::NoModifier, place.center());
   EXPECT_TRUE(StopRequested.load());
   StopRequested = false;
+}
+
+}  // namespace
+
+namespace {
+
+// A pane added after the settings were read still finds the place and the
+// visibility it had when the window last saved; a damaged layout leaves
+// the pane where it is given, without a word.
+TEST_F(ReportTest, PanesComeBackWhereTheyWereAndADamagedLayoutIsIgnored) {
+  auto pane = [](TUsageReport& window) {
+    auto* dock = new QDockWidget("Pane", &window);
+    dock->setObjectName("TestPane1");
+    dock->setWidget(new QLabel("pane", dock));
+    window.AddPane(dock, Qt::BottomDockWidgetArea);
+    return dock;
+  };
+  {
+    auto window = NewWindow();
+    QDockWidget* dock = pane(*window);
+    window->show();
+    EXPECT_EQ(window->dockWidgetArea(dock), Qt::BottomDockWidgetArea);
+    window->addDockWidget(Qt::RightDockWidgetArea, dock);
+    dock->hide();
+  }
+  QString saved;
+  {
+    auto window = NewWindow();
+    QDockWidget* dock = pane(*window);
+    EXPECT_EQ(window->dockWidgetArea(dock), Qt::RightDockWidgetArea);
+    EXPECT_TRUE(dock->isHidden());
+    saved = window->IniFile->ReadText("Usage\\Report", "Docks-1", "");
+  }
+  ASSERT_GT(saved.size(), 8);
+  for (const QString& damaged : {QString("not a layout!"), saved.left(saved.size() / 2),
+                                 QString("AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA")}) {
+    TMyIniFile(kDefaultSettingsRoot).WriteText("Usage\\Report", "Docks-1", damaged);
+    auto window = NewWindow();  // an error box would fail the test
+    QDockWidget* dock = pane(*window);
+    EXPECT_EQ(window->dockWidgetArea(dock), Qt::BottomDockWidgetArea) << damaged.toStdString();
+    EXPECT_FALSE(dock->isHidden());
+  }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "TempHome.h"
 #include "settings/MyForm.h"
+#include "settings/MyMainForm.h"
 
 namespace {
 
@@ -33,7 +34,8 @@ class TTestForm : public TMyForm {
   QString value = "design";
 };
 
-void SetFrame(TMyForm& form, const QRect& frame) {
+template <class Form>
+void SetFrame(Form& form, const QRect& frame) {
   form.SetFrameLeft(frame.left());
   form.SetFrameTop(frame.top());
   form.SetFrameWidth(frame.width());
@@ -209,6 +211,37 @@ TEST_F(FormTest, ReloadingAPolicyOfFourCentresAgainOnTheNextShow) {
   form.RestoreForm();
   form.show();
   EXPECT_EQ(form.FrameLeft(), (Screen().width() - form.FrameWidth()) / 2);
+}
+
+// The main-window base keeps the same protocol through the same helper:
+// what a dialog does at its first show and across runs, and Exec runs until
+// the window closes.
+class TTestMainForm : public TMyMainForm {
+ public:
+  TTestMainForm() : TMyMainForm(nullptr, kDefaultSettingsRoot, kSection) {
+    move(200, 107);
+    resize(300, 200);
+  }
+};
+
+TEST_F(FormTest, AMainWindowIsPlacedAndRemembersItsPlacementAsADialogIs) {
+  {
+    TTestMainForm form;
+    form.RestoreForm();
+    QTimer::singleShot(0, &form, [&] {
+      EXPECT_EQ(form.FrameLeft(), (Screen().width() - 300) / 2);
+      EXPECT_EQ(form.Position(), poDesigned);
+      SetFrame(form, QRect(31, 42, 420, 310));
+      form.close();
+    });
+    form.Exec();
+    EXPECT_FALSE(form.isVisible());
+    form.SaveForm();
+  }
+  TTestMainForm next;
+  next.RestoreForm();
+  next.show();
+  EXPECT_EQ(next.frameGeometry(), QRect(31, 42, 420, 310));
 }
 
 }  // namespace

@@ -1,0 +1,145 @@
+#include "report/ScanControl.h"
+
+#include <QCoreApplication>
+#include <QStatusBar>
+#include <QWidget>
+#include <functional>
+#include <vector>
+
+#include "report/ProblemsWindow.h"
+#include "report/ReportModel.h"
+#include "report/StatusText.h"
+#include "scan/ReportTree.h"
+
+namespace {
+// Interface events are handled at most this often during a scan: often
+// enough for Stop and repaints to feel immediate, rarely enough that the
+// status line's repaint does not slow the walk.
+constexpr qint64 kPumpIntervalNs = 10'000'000;
+
+const char* const kScanRunning = "A scan is running: choose Stop or wait for it to end";
+const char* const kCloseAfterScan = "The window closes when the scan has ended";
+constexpr int kNoticeMs = 4000;
+
+// Clears the scan state however the scan ends.
+struct TScanState {
+  bool& scanning;
+  TUsageDirectory*& walker;
+  TReportModel& model;
+  std::function<void()> ended;  // after the rest
+  ~TScanState() {
+    walker = nullptr;
+    scanning = false;
+    model.SetBatching(false);
+    ended();
+  }
+};
+}  // namespace
+
+TScanControl::TScanControl(QWidget& window, TReportTree& tree, TReportModel& model,
+                           QStatusBar& statusBar, TProblemsWindow& problems)
+    : QObject(&window),
+      window_(window),
+      tree_(tree),
+      model_(model),
+      statusBar_(statusBar),
+      problems_(problems) {
+  status_ = new TStatusText(&statusBar_);
+  statusBar_.addWidget(status_, 1);
+}
+
+void TScanControl::BeginScan() {
+  emit ScanningChanged(true);
+  // The view sees the scan's changes each time the interface gets its turn.
+  model_.SetBatching(true);
+  pumpClock_.invalidate();
+}
+
+void TScanControl::RunScan(const UsageOptions& options) {
+  scanning_ = true;
+  TScanState state{scanning_, UsageDirectory, model_, [this] { emit ScanningChanged(false); }};
+  BeginScan();
+  problems_.SetProblems({});
+  lastOptions_ = options;
+  ShowOutcome(RunUsageScan(options, tree_, this, this, &UsageDirectory));
+}
+
+void TScanControl::RunRescan(TTreeNode* node) {
+  const std::string folder = TReportTree::PathOf(node);
+  scanning_ = true;
+  TScanState state{scanning_, UsageDirectory, model_, [this] { emit ScanningChanged(false); }};
+  BeginScan();
+  ScanOutcome outcome = RescanUsageFolder(node, lastOptions_, tree_, this, this, &UsageDirectory);
+  if (outcome.stopped) return;  // the report and its problems stay as they were
+  // The folder's old problems give way to its new ones; the others stay.
+  const auto below = [&folder](const std::string& path) {
+    if (path.compare(0, folder.size(), folder) != 0) return false;
+    return path.size() == folder.size() || folder.back() == '/' || path[folder.size()] == '/';
+  };
+  std::vector<ScanProblem> problems;
+  for (const ScanProblem& p : problems_.Problems()) {
+    if (!below(p.path)) problems.push_back(p);
+  }
+  for (ScanProblem& p : outcome.problems) problems.push_back(std::move(p));
+  outcome.problems = std::move(problems);
+  ShowOutcome(std::move(outcome));
+}
+
+void TScanControl::ShowOutcome(ScanOutcome&& outcome) {
+  const std::size_t count = outcome.problems.size();
+  if (!outcome.stopped && count > 0) {
+    ShowText("All Done (" + std::to_string(count) + (count == 1 ? " problem" : " problems") +
+             ": View > Problems...)");
+  }
+  problems_.SetProblems(std::move(outcome.problems));
+}
+
+void TScanControl::Stop() {
+  StopRequested = true;
+}
+
+void TScanControl::ProcessMessages() {
+  if (pumpClock_.isValid() && pumpClock_.nsecsElapsed() < kPumpIntervalNs) return;
+  // The view catches up, and what the user changes meanwhile (a label
+  // edited in place) is announced at once.
+  model_.SetBatching(false);
+  QCoreApplication::processEvents();
+  model_.SetBatching(true);
+  pumpClock_.start();
+}
+
+void TScanControl::ShowText(const std::string& text) {
+  status_->SetText(text);
+}
+
+QString TScanControl::StatusText() const {
+  return status_->Text();
+}
+
+QString TScanControl::StatusNotice() const {
+  return statusBar_.currentMessage();
+}
+
+void TScanControl::ShowNotice(const QString& notice) {
+  statusBar_.showMessage(notice, kNoticeMs);
+}
+
+bool TScanControl::RefusedWhileScanning() {
+  if (!scanning_) return false;
+  ShowNotice(kScanRunning);
+  return true;
+}
+
+bool TScanControl::DeferClose() {
+  if (!scanning_) return false;
+  closePending_ = true;
+  ShowNotice(kCloseAfterScan);
+  return true;
+}
+
+void TScanControl::CloseIfPending() {
+  if (closePending_ && !scanning_) {
+    closePending_ = false;
+    window_.close();
+  }
+}

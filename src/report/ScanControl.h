@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <string>
+
+#include "scan/UiHooks.h"
+#include "scan/UsageDirectory.h"
+#include "scan/UsageOptions.h"
+
+class QStatusBar;
+class QWidget;
+class TProblemsWindow;
+class TReportModel;
+class TReportTree;
+class TStatusText;
+class TTreeNode;
+class TUsageDirectory;
+
+// Runs the window's scans, on this thread inside the command that starts
+// them: it is their message pump and status line, keeps the commands that
+// would disturb a running scan from acting, and holds back a close until
+// the scan has ended.
+class TScanControl : public QObject, public TMessagePump, public TStatusLine {
+  Q_OBJECT
+
+ public:
+  // Puts its text panel on the window's status bar.
+  TScanControl(QWidget& window, TReportTree& tree, TReportModel& model, QStatusBar& statusBar,
+               TProblemsWindow& problems);
+
+  // Runs one scan; the interface stays live meanwhile.
+  void RunScan(const UsageOptions& options);
+  // Scans the folder of one node again with the last scan's options.
+  void RunRescan(TTreeNode* node);
+  void Stop();
+  bool Scanning() const { return scanning_; }
+  const UsageOptions& LastOptions() const { return lastOptions_; }
+
+  QString StatusText() const;
+  // A notice shown over the status line for a moment (e.g. "scan running").
+  QString StatusNotice() const;
+  void ShowNotice(const QString& notice);
+
+  // Refuses a command that would disturb a running scan, saying so.
+  bool RefusedWhileScanning();
+  // During a scan, notes a close for the scan's end, says so and gives
+  // true: the scan refers to the window, which must stay until it ends.
+  bool DeferClose();
+  // Carries out an Exit or close that came while a scan ran.
+  void CloseIfPending();
+
+  // TMessagePump: handles pending interface events at most every few
+  // milliseconds, so a scan through many small folders does not spend its
+  // time repainting.
+  void ProcessMessages() override;
+  // TStatusLine
+  void ShowText(const std::string& text) override;
+
+ signals:
+  // A scan started or ended.
+  void ScanningChanged(bool scanning);
+
+ private:
+  // What a scan and a rescan do first, once the scan counts as running.
+  void BeginScan();
+  // The status line after a scan, and the problems it found.
+  void ShowOutcome(ScanOutcome&& outcome);
+
+  QWidget& window_;
+  TReportTree& tree_;
+  TReportModel& model_;
+  QStatusBar& statusBar_;
+  TProblemsWindow& problems_;
+  TStatusText* status_ = nullptr;
+
+  TUsageDirectory* UsageDirectory = nullptr;  // the walker of the running scan
+  UsageOptions lastOptions_;                  // the last scan's, for Rescan Folder
+  bool scanning_ = false;
+  bool closePending_ = false;
+  QElapsedTimer pumpClock_;
+};
