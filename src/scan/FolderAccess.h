@@ -44,8 +44,10 @@ struct FileFacts {
   std::int64_t allocated = 0;  // st_blocks x 512 bytes
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
-  std::uint64_t links = 1;
   std::int64_t modified = 0;  // last modification, seconds since 1970 (UTC)
+  // 32 bits, with the kind beside them: the read-ahead holds these for
+  // every file in flight.
+  std::uint32_t links = 1;
   Type type = Type::Unknown;
 };
 

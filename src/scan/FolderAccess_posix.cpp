@@ -38,7 +38,7 @@ void TakeFacts(const struct stat& st, FileFacts* facts) {
   facts->allocated = static_cast<std::int64_t>(st.st_blocks) * 512;
   facts->device = st.st_dev;
   facts->inode = st.st_ino;
-  facts->links = st.st_nlink;
+  facts->links = static_cast<std::uint32_t>(std::min<std::uint64_t>(st.st_nlink, UINT32_MAX));
   facts->modified = static_cast<std::int64_t>(st.st_mtim.tv_sec);
   using Type = FileFacts::Type;
   const mode_t kind = st.st_mode & S_IFMT;
