@@ -26,12 +26,29 @@ struct FolderId {
 };
 
 // What a file's status tells besides its length: the space the disk gives
-// it and, for counting a hard-linked file once, its identity.
+// it, for counting a hard-linked file once its identity, and for a scan's
+// record its age and kind.
 struct FileFacts {
+  // The kind the status gives (the file type bits of st_mode).
+  enum class Type : unsigned char {
+    Unknown,
+    Regular,
+    Folder,
+    Link,
+    Pipe,
+    Socket,
+    Character,
+    Block
+  };
+
   std::int64_t allocated = 0;  // st_blocks x 512 bytes
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
-  std::uint64_t links = 1;
+  std::int64_t modified = 0;  // last modification, seconds since 1970 (UTC)
+  // 32 bits, with the kind beside them: the read-ahead holds these for
+  // every file in flight.
+  std::uint32_t links = 1;
+  Type type = Type::Unknown;
 };
 
 // An open folder. Move-only; closed on destruction.

@@ -38,7 +38,18 @@ void TakeFacts(const struct stat& st, FileFacts* facts) {
   facts->allocated = static_cast<std::int64_t>(st.st_blocks) * 512;
   facts->device = st.st_dev;
   facts->inode = st.st_ino;
-  facts->links = st.st_nlink;
+  facts->links = static_cast<std::uint32_t>(std::min<std::uint64_t>(st.st_nlink, UINT32_MAX));
+  facts->modified = static_cast<std::int64_t>(st.st_mtim.tv_sec);
+  using Type = FileFacts::Type;
+  const mode_t kind = st.st_mode & S_IFMT;
+  facts->type = kind == S_IFREG    ? Type::Regular
+                : kind == S_IFDIR  ? Type::Folder
+                : kind == S_IFLNK  ? Type::Link
+                : kind == S_IFIFO  ? Type::Pipe
+                : kind == S_IFSOCK ? Type::Socket
+                : kind == S_IFCHR  ? Type::Character
+                : kind == S_IFBLK  ? Type::Block
+                                   : Type::Unknown;
 }
 
 EntryKind KindOfMode(mode_t mode) {

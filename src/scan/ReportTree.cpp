@@ -80,6 +80,7 @@ void TReportTree::TakeNumbersFromLabel(TTreeNode& node) {
   if (!f.sized) {
     node.hasSize_ = false;
     node.bytes_ = 0;
+    node.files_ = -1;
     node.failed_ = false;
     node.failedHere_ = false;
     node.nameOffset_ = 0;
@@ -97,6 +98,8 @@ void TReportTree::TakeNumbersFromLabel(TTreeNode& node) {
     // Where a mark read from text came from is not known: it is kept as
     // the folder's own, so a correction never drops it wrongly.
     node.failedHere_ = f.failed;
+    // The count belongs to the numbers the scan set, which the text replaced.
+    node.files_ = -1;
   }
   node.hasSize_ = true;
   node.failed_ = f.failed;
@@ -187,6 +190,12 @@ void TReportTree::SetResult(TTreeNode* node, std::int64_t bytes, bool failed) {
 }
 
 void TReportTree::SetResult(TTreeNode* node, std::int64_t bytes, bool failed, bool failedHere) {
+  SetResult(node, bytes, failed, failedHere, node->files_);
+}
+
+void TReportTree::SetResult(TTreeNode* node, std::int64_t bytes, bool failed, bool failedHere,
+                            std::int64_t files) {
+  node->files_ = files < 0 ? -1 : files;
   const std::size_t nameLength = node->label_.size();
   node->label_ = OneLine(FolderLabel(bytes, failed, node->label_));
   node->bytes_ = bytes;
@@ -215,7 +224,11 @@ void TReportTree::SetNumbers(TTreeNode* node, std::int64_t bytes, bool failed, b
 }
 
 void TReportTree::CorrectAncestors(TTreeNode* from, std::int64_t oldBytes, std::int64_t newBytes,
+                                   std::int64_t oldFiles, std::int64_t newFiles,
                                    std::int64_t minimumBytes) {
+  // Counts are exact, so the change is the same at every level.
+  const bool filesKnown = oldFiles >= 0 && newFiles >= 0;
+  const std::int64_t filesChange = filesKnown ? newFiles - oldFiles : 0;
   // Each ancestor keeps the bytes of its own files (and of folders below it
   // without a line): its total less what the changed line below gave it.
   using Wide = __int128;
@@ -235,6 +248,8 @@ void TReportTree::CorrectAncestors(TTreeNode* from, std::int64_t oldBytes, std::
     for (const auto& child : node->children_) failed = failed || child->failed_;
     oldShare = node->bytes_;
     newShare = total;
+    if (node->files_ >= 0)
+      node->files_ = filesKnown ? std::max<std::int64_t>(node->files_ + filesChange, 0) : -1;
     SetNumbers(node, static_cast<std::int64_t>(total), failed, here);
     if (minimumBytes > 0 && total < minimumBytes) tooSmall = node;
   }
@@ -247,8 +262,9 @@ void TReportTree::CorrectAncestors(TTreeNode* from, std::int64_t oldBytes, std::
 void TReportTree::DeleteAndCorrect(TTreeNode* node, std::int64_t minimumBytes) {
   TTreeNode* const parent = node->parent_;
   const std::int64_t bytes = node->hasSize_ ? node->bytes_ : 0;
+  const std::int64_t files = node->files_;
   Delete(node);
-  if (parent) CorrectAncestors(parent, bytes, 0, minimumBytes);
+  if (parent) CorrectAncestors(parent, bytes, 0, files, 0, minimumBytes);
 }
 
 void TReportTree::ReplaceSubtree(TTreeNode* node, TReportTree& scan, std::int64_t minimumBytes) {
@@ -279,6 +295,7 @@ void TReportTree::ReplaceSubtree(TTreeNode* node, TReportTree& scan, std::int64_
   }
 
   const std::int64_t oldBytes = node->hasSize_ ? node->bytes_ : 0;
+  const std::int64_t oldFiles = node->files_;
   while (!node->children_.empty()) Delete(node->children_.back().get());
   for (auto& child : fresh->children_) {
     TTreeNode* const raw = child.get();
@@ -304,6 +321,8 @@ void TReportTree::ReplaceSubtree(TTreeNode* node, TReportTree& scan, std::int64_
   }
   fresh->children_.clear();
   const std::int64_t newBytes = fresh->bytes_;
+  const std::int64_t newFiles = fresh->files_;
+  node->files_ = newFiles;
   SetNumbers(node, newBytes, fresh->failed_, fresh->failedHere_);
 
   // Expanded again where the folder still has the line.
@@ -317,7 +336,7 @@ void TReportTree::ReplaceSubtree(TTreeNode* node, TReportTree& scan, std::int64_
       if (expanded.count(mine) || onTheWay.count(mine)) pending.emplace_back(child.get(), mine);
     }
   }
-  CorrectAncestors(node->parent_, oldBytes, newBytes, minimumBytes);
+  CorrectAncestors(node->parent_, oldBytes, newBytes, oldFiles, newFiles, minimumBytes);
 }
 
 TTreeNode* TReportTree::NextBelow(const TTreeNode* top, const TTreeNode* node) {

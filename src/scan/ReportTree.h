@@ -109,18 +109,21 @@ class TReportTree {
   // made from them and the node's label as the name.
   void SetResult(TTreeNode* node, std::int64_t bytes, bool failed);
   void SetResult(TTreeNode* node, std::int64_t bytes, bool failed, bool failedHere);
+  // The same with the count of files (SetFiles), told as one change.
+  void SetResult(TTreeNode* node, std::int64_t bytes, bool failed, bool failedHere,
+                 std::int64_t files);
   // The scan's count of files in the folder and below; -1: unknown.
   void SetFiles(TTreeNode* node, std::int64_t files);
   void Delete(TTreeNode* node);
 
-  // A rescan of `node`'s folder: its lines below and its numbers become those
-  // of `scan`'s only top-level node, expanded lines the folder still has stay
-  // expanded, and every ancestor's numbers and label are corrected. An empty
-  // `scan` (the folder fell below the size limit) removes the node, as
-  // DeleteAndCorrect does. Ancestors whose corrected size falls below
-  // `minimumBytes` lose their line, as a full scan with that size limit
-  // would leave them out. Raises "Unable to insert an item" with the tree
-  // unchanged when it would exceed the capacity.
+  // A rescan of `node`'s folder: its lines below and its numbers (its file
+  // count too) become those of `scan`'s only top-level node, expanded lines
+  // the folder still has stay expanded, and every ancestor's numbers and
+  // label are corrected. An empty `scan` (the folder fell below the size
+  // limit) removes the node, as DeleteAndCorrect does. Ancestors whose
+  // corrected size falls below `minimumBytes` lose their line, as a full
+  // scan with that size limit would leave them out. Raises "Unable to
+  // insert an item" with the tree unchanged when it would exceed the capacity.
   void ReplaceSubtree(TTreeNode* node, TReportTree& scan, std::int64_t minimumBytes = 0);
   // Removes a node whose folder is gone and corrects its ancestors.
   void DeleteAndCorrect(TTreeNode* node, std::int64_t minimumBytes = 0);
@@ -180,10 +183,11 @@ class TReportTree {
   // The node after `node` in tree order below `top`, or null at its end.
   static TTreeNode* NextBelow(const TTreeNode* top, const TTreeNode* node);
   // The numbers and label of `from` and every node above it after a line
-  // below `from` went from `oldBytes` to `newBytes` (0 when removed); then
-  // the highest of them below `minimumBytes` goes.
+  // below `from` went from `oldBytes` to `newBytes` (0 when removed) and
+  // from `oldFiles` to `newFiles` files (-1: unknown, which makes every
+  // count above unknown); then the highest of them below `minimumBytes` goes.
   void CorrectAncestors(TTreeNode* from, std::int64_t oldBytes, std::int64_t newBytes,
-                        std::int64_t minimumBytes);
+                        std::int64_t oldFiles, std::int64_t newFiles, std::int64_t minimumBytes);
   // Sets numbers on a node that already has its name.
   void SetNumbers(TTreeNode* node, std::int64_t bytes, bool failed, bool failedHere);
 

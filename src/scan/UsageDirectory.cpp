@@ -5,6 +5,9 @@
 #include <cstring>
 #include <limits>
 
+#include "scan/HostName.h"
+#include "scan/ScanDocument.h"
+
 namespace {
 
 constexpr std::int64_t kMaxBytes = std::numeric_limits<std::int64_t>::max();
@@ -41,14 +44,20 @@ void TUsageDirectory::SetState(TMessagePump* application, TReportTree* tree,
   ExcludeBelow = options.StartBelow;
   open_.clear();
   linkedFiles_.clear();
+  document_.reset();
+  if (options.Record != ScanRecord::None) {
+    document_ = std::make_shared<TScanDocument>();
+    document_->Begin(options, HostName());
+  }
 }
 
 std::int64_t TUsageDirectory::MeasureFile(const std::string& fileName, const FileContext& where,
-                                          FileFacts* facts) const {
+                                          FileFacts* facts, std::int64_t* listed) const {
   // Only the file's status is read: the file is never opened or changed.
   FileFacts own;
   FileFacts& status = facts ? *facts : own;
-  std::int64_t length = -1;
+  std::int64_t ownLength = -1;
+  std::int64_t& length = listed ? *listed : ownLength;
   if (where.measured) {
     length = where.length;
     status = where.facts;
@@ -59,6 +68,7 @@ std::int64_t TUsageDirectory::MeasureFile(const std::string& fileName, const Fil
   }
   if (length < 0) {
     if (where.measured) errno = static_cast<int>(-length);
+    length = -1;
     return -1;
   }
   if (Options.CountAllocated) return status.allocated;
@@ -72,7 +82,7 @@ std::int64_t TUsageDirectory::MeasureFile(const std::string& fileName, const Fil
     }
     const std::int64_t units = length / sector + 1;
     if (units > kMaxBytes / sector) return kMaxBytes;
-    length = sector * units;
+    return sector * units;
   }
   return length;
 }
@@ -97,6 +107,7 @@ void TUsageDirectory::PreProcessDirectoryProcedure(const std::string& folder) {
   // On the stack before the node is made, so a failed insert leaves the
   // stack as the walk expects it.
   open_.push_back(record);
+  if (document_) document_->OpenFolder(name.data(), name.size());
   ++foldersSeen_;
   // A starting folder always has its line, however deep it stands.
   const bool shown = open_.size() == 1 || Options.MaxDepth <= 0 || record.depth <= Options.MaxDepth;
@@ -116,7 +127,9 @@ void TUsageDirectory::TheFileProcedure(const std::string& fileName, const FileCo
   if (StopRequested) return;
   ++filesSeen_;
   FileFacts facts;
-  std::int64_t size = MeasureFile(fileName, where, &facts);
+  std::int64_t length = -1;
+  std::int64_t size = MeasureFile(fileName, where, &facts, &length);
+  const int error = errno;  // before the record below can touch it
   // Decided here, in walk order, so the first name reached is the one that
   // counts for any number of workers.
   if (size > 0 && Options.HardLinksOnce && facts.links > 1 &&
@@ -124,10 +137,19 @@ void TUsageDirectory::TheFileProcedure(const std::string& fileName, const FileCo
     size = 0;
   }
   TUsage& current = open_.back();
+  ++current.files;
+  if (document_) {
+    // The walk builds the file's path on its folder's: what follows is its name.
+    const std::size_t prefix = current.PathLength();
+    if (prefix <= fileName.size()) {
+      document_->AddFile(fileName.data() + prefix, fileName.size() - prefix, length, size, facts);
+    } else if (where.name) {
+      document_->AddFile(where.name, std::strlen(where.name), length, size, facts);
+    }
+  }
   // A file that cannot be measured adds nothing: the folder keeps its node
   // and is marked, rather than losing a byte per such file.
   if (size < 0) {
-    const int error = errno;
     current.failed = true;
     current.failedHere = true;
     problems_.push_back({fileName, std::strerror(error)});
@@ -141,6 +163,13 @@ void TUsageDirectory::FolderUnreadable(const std::string& folder, int error) {
   open_.back().failed = true;
   open_.back().failedHere = true;
   problems_.push_back({folder, std::strerror(error)});
+  if (document_) document_->MarkUnlisted();
+}
+
+void TUsageDirectory::FolderLeftOut(const std::string&, const char* name, std::size_t nameLength,
+                                    LeftOutReason why) {
+  if (StopRequested || open_.empty()) return;
+  if (document_) document_->AddLeftOut(name, nameLength, why);
 }
 
 void TUsageDirectory::PostProcessDirectoryProcedure(const std::string&) {
@@ -151,11 +180,13 @@ void TUsageDirectory::PostProcessDirectoryProcedure(const std::string&) {
   if (record.size < static_cast<std::int64_t>(Options.MinSizeK) * 1024) {
     if (record.node) Tree->Delete(record.node);
   } else if (record.node) {
-    Tree->SetResult(record.node, record.size, record.failed, record.failedHere);
+    Tree->SetResult(record.node, record.size, record.failed, record.failedHere, record.files);
     kept = true;
   }
+  if (document_) document_->CloseFolder(record.size, record.failed, record.failedHere);
   if (!open_.empty()) {
     AddBytes(open_.back(), record.size);
+    open_.back().files += record.files;
     if (record.failed) {
       open_.back().failed = true;
       // A folder without a line of its own passes its mark on as the parent's.
@@ -186,6 +217,10 @@ ScanOutcome Walk(const UsageOptions& options, TReportTree& tree, TMessagePump* a
   // A scan cut short must not read as the real result.
   outcome.stopped = StopRequested;
   outcome.problems = walker.TakeProblems();
+  if (walker.Document()) {
+    outcome.document = walker.Document();
+    outcome.document->Finish(outcome.problems, outcome.stopped);
+  }
   return outcome;
 }
 }  // namespace

@@ -17,6 +17,7 @@ class TUsage {
  public:
   std::int32_t depth = 0;  // levels below its starting folder
   std::int64_t size = 0;   // bytes of its files and, once finished, its sub-folders
+  std::int64_t files = 0;  // its files and, once finished, those of its sub-folders
   bool failed = false;     // something in it or below could not be measured
   // Something in it, or below it where no line shows it, could not be measured.
   bool failedHere = false;
@@ -40,6 +41,8 @@ struct ScanProblem {
   std::string reason;
 };
 
+class TScanDocument;
+
 // The walker that measures every file and builds the report tree.
 class TUsageDirectory : public TMyDirectory {
  public:
@@ -49,9 +52,10 @@ class TUsageDirectory : public TMyDirectory {
                 const UsageOptions& options);
 
   // The length counted for one file, or -1 when it cannot be measured;
-  // `facts`, when given, receives what its status tells besides.
+  // `facts`, when given, receives what its status tells besides, and
+  // `length` its length as listed (-1 when it cannot be measured).
   std::int64_t MeasureFile(const std::string& fileName, const FileContext& where = {},
-                           FileFacts* facts = nullptr) const;
+                           FileFacts* facts = nullptr, std::int64_t* length = nullptr) const;
 
   TReportTree* Tree = nullptr;
   TStatusLine* StatusLine = nullptr;
@@ -60,6 +64,10 @@ class TUsageDirectory : public TMyDirectory {
   // What could not be read, in walk order.
   const std::vector<ScanProblem>& Problems() const { return problems_; }
   std::vector<ScanProblem> TakeProblems() { return std::move(problems_); }
+
+  // What the walk recorded, when Options.Record asked for it (else null).
+  // SetState starts a new one.
+  const std::shared_ptr<TScanDocument>& Document() const { return document_; }
 
   // Figures for progress displays.
   std::uint64_t FoldersSeen() const { return foldersSeen_; }
@@ -71,6 +79,8 @@ class TUsageDirectory : public TMyDirectory {
   void PreProcessDirectoryProcedure(const std::string& folder) override;
   void PostProcessDirectoryProcedure(const std::string& folder) override;
   void FolderUnreadable(const std::string& folder, int error) override;
+  void FolderLeftOut(const std::string& folder, const char* name, std::size_t nameLength,
+                     LeftOutReason why) override;
 
  private:
   struct FileIdHash {
@@ -83,11 +93,10 @@ class TUsageDirectory : public TMyDirectory {
   // Files with several names already counted, when each counts once.
   std::unordered_set<FolderId, FileIdHash> linkedFiles_;
   std::vector<ScanProblem> problems_;
+  std::shared_ptr<TScanDocument> document_;
   std::uint64_t foldersSeen_ = 0;
   std::uint64_t filesSeen_ = 0;
 };
-
-class TScanDocument;
 
 // How a scan ended.
 struct ScanOutcome {

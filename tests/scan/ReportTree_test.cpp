@@ -437,6 +437,7 @@ TEST(ReportTree, NodeNumbersAcrossSaveAndLoad) {
   back.DeleteAndCorrect(back.NodeAt(2));
   EXPECT_EQ(back.TextForm(), "......4K  " + t.Path("r") + "\r\n\t......3K  a\r\n");
   EXPECT_EQ(back.NodeAt(0)->Bytes(), 4096);
+  EXPECT_FALSE(back.NodeAt(0)->HasFiles()) << "text gives no count, and a removal makes none";
   // A folder above that falls below the size limit loses its line, as a
   // scan with that limit would leave it out; its bytes stay in its parent.
   back.LoadText("......5K  /r\r\n\t......4K  a\r\n\t\t......3K *b\r\n");
@@ -445,4 +446,28 @@ TEST(ReportTree, NodeNumbersAcrossSaveAndLoad) {
   // A label read from another system's report makes no path.
   back.LoadText("......4K  C:\\Users\r\n\t......2K  a\r\n");
   EXPECT_EQ(TReportTree::PathOf(back.NodeAt(1)), "");
+
+  // The scan's file counts: a rescan and a removal correct them above as
+  // they do the bytes; a line whose numbers were edited has no count, and
+  // removing it leaves the lines above without one.
+  EXPECT_EQ(tree.NodeAt(0)->Files(), 3);
+  EXPECT_EQ(tree.NodeAt(1)->Files(), 2);
+  t.File("r/a/b/more1", 10);
+  t.File("r/a/b/more2", 10);
+  t.File("r/a/new", 10);
+  RescanUsageFolder(tree.NodeAt(1), o, tree, nullptr, nullptr);
+  ASSERT_EQ(tree.Count(), 3u);
+  EXPECT_EQ(tree.NodeAt(0)->Files(), 6);
+  EXPECT_EQ(tree.NodeAt(1)->Files(), 5);
+  EXPECT_EQ(tree.NodeAt(2)->Files(), 3);
+  tree.DeleteAndCorrect(tree.NodeAt(2));
+  EXPECT_EQ(tree.NodeAt(0)->Files(), 3);
+  EXPECT_EQ(tree.NodeAt(1)->Files(), 2);
+  TTreeNode* a = tree.NodeAt(1);
+  tree.SetLabel(a, a->Label().substr(0, a->Label().size() - 1) + "renamed");
+  EXPECT_EQ(a->Files(), 2) << "a name edited in place keeps the numbers";
+  tree.SetLabel(a, ".....99K  a");
+  EXPECT_FALSE(a->HasFiles());
+  tree.DeleteAndCorrect(a);
+  EXPECT_FALSE(tree.NodeAt(0)->HasFiles());
 }

@@ -1,0 +1,277 @@
+#include "scan/ScanDocument.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <map>
+#include <set>
+#include <string>
+
+#include "TempTree.h"
+#include "scan/UsageDirectory.h"
+
+namespace {
+
+// The document's folder with this path, or kNoFolder.
+std::uint32_t FolderAt(const TScanDocument& doc, const std::string& path) {
+  for (std::uint32_t i = 0; i < doc.FolderCount(); ++i) {
+    if (doc.FolderPath(i) == path) return i;
+  }
+  return TScanDocument::kNoFolder;
+}
+
+std::set<std::string> ChildNames(const TScanDocument& doc, std::uint32_t i) {
+  std::set<std::string> names;
+  for (std::uint32_t c = doc.FirstChild(i); c != TScanDocument::kNoFolder; c = doc.NextSibling(c)) {
+    EXPECT_EQ(doc.Folder(c).parent, i);
+    names.emplace(doc.FolderName(c));
+  }
+  return names;
+}
+
+// Name to length of a folder's own files, as the document has them.
+std::map<std::string, std::int64_t> FilesOf(const TScanDocument& doc, std::uint32_t i) {
+  std::map<std::string, std::int64_t> files;
+  const ScanFolder& f = doc.Folder(i);
+  for (std::uint64_t j = f.firstFile; j < f.firstFile + f.files; ++j) {
+    const ScanFile file = doc.File(j);
+    files.emplace(std::string(file.name), file.length);
+  }
+  return files;
+}
+
+void SetModified(const std::string& path, time_t seconds) {
+  const timespec times[2] = {{seconds, 0}, {seconds, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+}  // namespace
+
+// The report's limits shape its lines only: the document has every folder
+// and file, its totals are the report's where the report has a line, and
+// its links lead from each folder to its own files and sub-folders.
+TEST(ScanDocument, KeepsWhatTheReportDropsAndAgreesWithIt) {
+  TempTree t;
+  t.File("r/top.bin", 1500);
+  t.File("r/a/x.bin", 3000);
+  t.File("r/a/w.bin", 0);
+  t.File("r/a/b/y.bin", 700);
+  t.File("r/a/b/c/z.bin", 10);
+  t.File("r/small/s", 5);
+  t.Folder("r/empty");
+  UsageOptions o;
+  o.Folders = {t.Path("r")};
+  o.MaxDepth = 1;
+  o.MinSizeK = 2;
+  o.Record = ScanRecord::Files;
+  TReportTree tree;
+  const ScanOutcome outcome = RunUsageScan(o, tree, nullptr, nullptr);
+  ASSERT_TRUE(outcome.document);
+  const TScanDocument& doc = *outcome.document;
+  ASSERT_EQ(tree.Count(), 2u) << tree.TextForm();
+  EXPECT_EQ(doc.FolderCount(), 6u);
+  EXPECT_EQ(doc.FileCount(), 6u);
+  EXPECT_FALSE(doc.Stopped());
+  EXPECT_EQ(doc.StartingFolders(), o.Folders);
+  EXPECT_LE(doc.Started(), doc.Ended());
+
+  const std::uint32_t r = FolderAt(doc, t.Path("r"));
+  const std::uint32_t a = FolderAt(doc, t.Path("r/a"));
+  const std::uint32_t b = FolderAt(doc, t.Path("r/a/b"));
+  const std::uint32_t c = FolderAt(doc, t.Path("r/a/b/c"));
+  ASSERT_EQ(r, 0u);
+  ASSERT_NE(c, TScanDocument::kNoFolder);
+  EXPECT_EQ(doc.Folder(r).parent, TScanDocument::kNoFolder);
+  EXPECT_EQ(doc.NextSibling(r), TScanDocument::kNoFolder);
+  EXPECT_EQ(ChildNames(doc, r), (std::set<std::string>{"a", "small", "empty"}));
+  EXPECT_EQ(ChildNames(doc, a), std::set<std::string>{"b"});
+  EXPECT_EQ(ChildNames(doc, c), std::set<std::string>{});
+
+  // The lines the report kept carry the document's totals.
+  const TTreeNode* rootNode = tree.NodeAt(0);
+  const TTreeNode* aNode = tree.NodeAt(1);
+  EXPECT_EQ(doc.Folder(r).bytesBelow, rootNode->Bytes());
+  EXPECT_EQ(doc.Folder(a).bytesBelow, aNode->Bytes());
+  EXPECT_EQ(doc.Folder(r).bytesBelow, 5215);
+  EXPECT_EQ(doc.Folder(r).filesBelow, 6u);
+  EXPECT_EQ(rootNode->Files(), 6);
+  EXPECT_EQ(aNode->Files(), 4);
+  EXPECT_EQ(doc.Folder(r).foldersBelow, 5u);
+  EXPECT_EQ(doc.Folder(r).span, 5u);
+  EXPECT_EQ(doc.Folder(b).bytesBelow, 710);
+  EXPECT_EQ(doc.Folder(b).bytes, 700);
+  EXPECT_EQ(doc.Folder(b).files, 1u);
+  EXPECT_EQ(doc.Folder(b).filesBelow, 2u);
+  EXPECT_EQ(doc.Folder(b).flags, ScanFolder::Finished);
+
+  // Each folder's own files, and nothing of another's.
+  EXPECT_EQ(FilesOf(doc, r), (std::map<std::string, std::int64_t>{{"top.bin", 1500}}));
+  EXPECT_EQ(FilesOf(doc, a), (std::map<std::string, std::int64_t>{{"w.bin", 0}, {"x.bin", 3000}}));
+  EXPECT_EQ(FilesOf(doc, c), (std::map<std::string, std::int64_t>{{"z.bin", 10}}));
+  EXPECT_EQ(FilesOf(doc, FolderAt(doc, t.Path("r/empty"))).size(), 0u);
+}
+
+// A file's length, allocated bytes, time (before 1970 and past 2106 too)
+// and kind; the identity only of files with several names, each of which
+// counts as a file, as find counts them.
+TEST(ScanDocument, FileFieldsAndLinkedFiles) {
+  TempTree t;
+  t.Folder("r");
+  {
+    const int fd = ::open(t.Path("r/data").c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    const std::string bytes(10000, 'x');
+    ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), 10000);
+    ::close(fd);
+  }
+  t.File("r/old", 1);
+  t.File("r/far", 2);
+  t.File("r/one", 3);
+  ASSERT_EQ(::link(t.Path("r/one").c_str(), t.Path("r/two").c_str()), 0);
+  SetModified(t.Path("r/data"), 1234567890);
+  SetModified(t.Path("r/old"), -86400);
+  SetModified(t.Path("r/far"), 5000000000);
+  UsageOptions o;
+  o.Folders = {t.Path("r")};
+  o.Record = ScanRecord::Files;
+  o.HardLinksOnce = true;
+  TReportTree tree;
+  const ScanOutcome outcome = RunUsageScan(o, tree, nullptr, nullptr);
+  ASSERT_TRUE(outcome.document);
+  const TScanDocument& doc = *outcome.document;
+  ASSERT_EQ(doc.FileCount(), 5u);
+  EXPECT_EQ(tree.NodeAt(0)->Files(), 5);
+  EXPECT_EQ(tree.NodeAt(0)->Bytes(), 10006);  // the second name counts nothing
+
+  std::map<std::string, ScanFile> files;
+  for (std::uint64_t j = 0; j < doc.FileCount(); ++j) {
+    files[std::string(doc.FileName(j))] = doc.File(j);
+    struct stat st;
+    ASSERT_EQ(::lstat(t.Path("r/" + std::string(doc.FileName(j))).c_str(), &st), 0);
+    EXPECT_EQ(doc.File(j).allocated, std::int64_t{st.st_blocks} * 512);
+    EXPECT_EQ(doc.File(j).type, FileFacts::Type::Regular);
+    const ScanLink* link = doc.Link(j);
+    EXPECT_EQ(doc.File(j).linked, st.st_nlink > 1);
+    ASSERT_EQ(link != nullptr, st.st_nlink > 1);
+    if (link) {
+      EXPECT_EQ(link->device, st.st_dev);
+      EXPECT_EQ(link->inode, st.st_ino);
+      EXPECT_EQ(link->links, 2u);
+    }
+  }
+  ASSERT_EQ(files.size(), 5u);
+  EXPECT_EQ(files["data"].length, 10000);
+  EXPECT_GE(files["data"].allocated, 8192);
+  EXPECT_EQ(files["data"].modified, 1234567890);
+  EXPECT_EQ(files["old"].modified, -86400);
+  EXPECT_EQ(files["far"].modified, 5000000000);
+  EXPECT_TRUE(files["one"].linked && files["two"].linked);
+  EXPECT_FALSE(files["data"].linked);
+  EXPECT_EQ(doc.Folder(0).newest, 5000000000);
+  EXPECT_EQ(doc.Folder(0).allocated, files["data"].allocated + files["old"].allocated +
+                                         files["far"].allocated + files["one"].allocated * 2);
+}
+
+// A folder that cannot be listed is in the document, flagged, and marks
+// its parent's total as the report does.
+TEST(ScanDocument, UnreadableFolderIsFlagged) {
+  TempTree t;
+  t.File("r/ok/f", 100);
+  t.File("r/locked/secret", 100);
+  const auto text = RunUnprivileged(
+      [&] {
+        ::chmod(t.Path("r/locked").c_str(), 0);
+        UsageOptions o;
+        o.Folders = {t.Path("r")};
+        o.Record = ScanRecord::Folders;
+        TReportTree tree;
+        const ScanOutcome outcome = RunUsageScan(o, tree, nullptr, nullptr);
+        std::string out;
+        const TScanDocument& doc = *outcome.document;
+        for (std::uint32_t i = 0; i < doc.FolderCount(); ++i) {
+          out += std::string(doc.FolderName(i)) + "=" + std::to_string(doc.Folder(i).flags) + " ";
+        }
+        out += "problems=" + std::to_string(doc.Problems().size());
+        ::chmod(t.Path("r/locked").c_str(), 0755);
+        return out;
+      },
+      {t.Path("r")});
+  ASSERT_TRUE(text) << "could not drop privileges";
+  const std::string root =
+      t.Path("r") + "=" + std::to_string(ScanFolder::Finished | ScanFolder::Failed) + " ";
+  const std::string locked = "locked=" +
+                             std::to_string(ScanFolder::Finished | ScanFolder::Unlisted |
+                                            ScanFolder::Failed | ScanFolder::FailedHere) +
+                             " ";
+  const std::string ok = "ok=" + std::to_string(ScanFolder::Finished) + " ";
+  EXPECT_EQ(text->find(root), 0u) << *text;
+  EXPECT_NE(text->find(locked), std::string::npos) << *text;
+  EXPECT_NE(text->find(ok), std::string::npos) << *text;
+  EXPECT_NE(text->find("problems=1"), std::string::npos) << *text;
+}
+
+// Without a record nothing is kept; with one the report is the same to the
+// byte, and so are its counts.
+TEST(ScanDocument, RecordNoneKeepsNothingAndTheReportIsTheSame) {
+  TempTree t;
+  t.File("r/a/x.bin", 3000);
+  t.File("r/a/b/y.bin", 7000);
+  t.File("r/c/z", 50);
+  t.File("r/f", 2500);
+  UsageOptions o;
+  o.Folders = {t.Path("r")};
+  o.MinSizeK = 1;
+  std::string text;
+  std::vector<std::int64_t> counts;
+  for (const ScanRecord record : {ScanRecord::None, ScanRecord::Folders, ScanRecord::Files}) {
+    o.Record = record;
+    TReportTree tree;
+    const ScanOutcome outcome = RunUsageScan(o, tree, nullptr, nullptr);
+    std::vector<std::int64_t> mine;
+    for (std::size_t i = 0; i < tree.Count(); ++i) mine.push_back(tree.NodeAt(i)->Files());
+    if (record == ScanRecord::None) {
+      EXPECT_FALSE(outcome.document);
+      text = tree.TextForm();
+      counts = mine;
+      EXPECT_EQ(counts, (std::vector<std::int64_t>{4, 2, 1}));
+      continue;
+    }
+    EXPECT_EQ(tree.TextForm(), text);
+    EXPECT_EQ(mine, counts);
+    ASSERT_TRUE(outcome.document);
+    EXPECT_EQ(outcome.document->FolderCount(), 4u);
+    EXPECT_EQ(outcome.document->Folder(0).filesBelow, 4u);
+    EXPECT_EQ(outcome.document->FileCount(), record == ScanRecord::Files ? 4u : 0u);
+  }
+}
+
+// Folders the walk does not enter are in the document with the reason.
+TEST(ScanDocument, LeftOutFolders) {
+  TempTree t;
+  t.File("r/keep/k", 10);
+  t.File("r/skip/s", 20);
+  t.File("r/.hidden/h", 30);
+  UsageOptions o;
+  o.Folders = {t.Path("r")};
+  o.Exclude = {"skip"};
+  o.Record = ScanRecord::Folders;
+  TReportTree tree;
+  const ScanOutcome outcome = RunUsageScan(o, tree, nullptr, nullptr);
+  ASSERT_TRUE(outcome.document);
+  const TScanDocument& doc = *outcome.document;
+  std::map<std::string, LeftOutReason> leftOut;
+  for (std::uint32_t i = 0; i < doc.FolderCount(); ++i) {
+    const ScanFolder& f = doc.Folder(i);
+    if (!f.Has(ScanFolder::LeftOut)) continue;
+    EXPECT_EQ(f.parent, 0u);
+    EXPECT_EQ(f.filesBelow, 0u);
+    leftOut[std::string(doc.FolderName(i))] = f.leftOut;
+  }
+  EXPECT_EQ(leftOut, (std::map<std::string, LeftOutReason>{{".hidden", LeftOutReason::Hidden},
+                                                           {"skip", LeftOutReason::Excluded}}));
+  // They are no part of the totals.
+  EXPECT_EQ(doc.Folder(0).bytesBelow, 10);
+  EXPECT_EQ(doc.Folder(0).foldersBelow, 1u);
+  EXPECT_EQ(doc.FolderCount(), 4u);
+}
