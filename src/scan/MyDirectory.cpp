@@ -12,12 +12,6 @@ namespace {
 // their ancestors' handles closed, so a deep tree cannot run out of them.
 // Fewer when the open-file limit is lower.
 constexpr std::size_t kMaxOpenLevels = 64;
-
-// A sub-folder that was listed but is gone, or is no longer a folder, when
-// the walk gets to it: its contents were not counted.
-bool VanishedFolderError(int error) {
-  return IsMissingFolderError(error) || error == ELOOP;
-}
 }  // namespace
 
 // Files handled between two chances for the interface (a power of two).
@@ -53,34 +47,24 @@ void TMyDirectory::DoProcedureToAllMatchingFiles() {
   PostProcessProcedure();
 }
 
-void TMyDirectory::LoadMounts() {
-  if (mountsLoaded_) return;
-  mountsLoaded_ = true;
-  for (const MountInfo& mount : ReadMounts()) {
-    if (!mount.pseudo) continue;
-    pseudoDevices_.insert(mount.device);
-    const auto slash = mount.mountPoint.find_last_of('/');
-    pseudoNames_.insert(slash == std::string::npos ? mount.mountPoint
-                                                   : mount.mountPoint.substr(slash + 1));
-  }
-}
-
-bool TMyDirectory::IsPseudoMount(const FolderHandle& child, const std::string& name,
-                                 Level& parent) {
-  if (!child.IsOpen() || pseudoNames_.count(name) == 0) return false;
-  if (!parent.identified) parent.identified = parent.handle.Identify(parent.id);
-  FolderId id;
-  return parent.identified && child.Identify(id) && id.device != parent.id.device &&
-         pseudoDevices_.count(id.device) != 0;
-}
-
 std::size_t TMyDirectory::ChildPrefixLength(std::size_t pathLength) const {
   return (pathLength > 0 && path_[pathLength - 1] != '/') ? pathLength + 1 : pathLength;
 }
 
 void TMyDirectory::DoProcedureToDirectory(const std::string& folder) {
   if (StopRequested) return;
-  LoadMounts();
+  if (!mountsLoaded_) {
+    mountsLoaded_ = true;
+    mounts_ = ReadMounts();
+  }
+  // A hook may start a nested walk, with its own starting folder and rules.
+  const std::shared_ptr<const TWalkRules> outerRules = std::move(rules_);
+  rules_ = std::make_shared<const TWalkRules>(Exclude, ExcludeBelow, OneFileSystem, mounts_);
+  struct RestoreRules {
+    std::shared_ptr<const TWalkRules>& rules;
+    std::shared_ptr<const TWalkRules> outer;
+    ~RestoreRules() { rules = std::move(outer); }
+  } restoreRules{rules_, outerRules};
   if (application_) application_->ProcessMessages();
   if (Recurse && Workers > 0) {
     WalkAhead(folder);
@@ -91,8 +75,6 @@ void TMyDirectory::DoProcedureToDirectory(const std::string& folder) {
   const std::size_t budget = FolderHandleBudget();
   maxOpenLevels_ = std::clamp<std::size_t>(budget > 2 ? budget - 2 : 1, 1, kMaxOpenLevels);
   path_ = folder;
-  exclusions_ = TExclusions(Exclude, ExcludeBelow);
-  // A hook may start a nested walk, with its own starting folder.
   const std::size_t outerRootPrefix = rootPrefix_;
   rootPrefix_ = ChildPrefixLength(folder.size());
   struct RestorePrefix {
@@ -102,10 +84,9 @@ void TMyDirectory::DoProcedureToDirectory(const std::string& folder) {
   } restorePrefix{rootPrefix_, outerRootPrefix};
   int error = 0;
   FolderHandle handle = FolderHandle::OpenPath(folder, error);
-  FolderId rootId;
-  const bool rootKnown = OneFileSystem && handle.IsOpen() && handle.Identify(rootId);
+  const WalkRoot root = rules_->Root(handle);
   const std::size_t base = levels_.size();
-  EnterFolder(std::move(handle), error);
+  EnterFolder(std::move(handle), error, true);
   if (!Recurse) {
     levels_.pop_back();
     return;
@@ -117,8 +98,14 @@ void TMyDirectory::DoProcedureToDirectory(const std::string& folder) {
     const std::size_t top = levels_.size() - 1;
     Level& level = levels_[top];
     if (level.nextSubFolder < level.subFolders.size() && !StopRequested) {
-      const std::size_t nameIndex = level.nextSubFolder++;
-      if (!level.handle.IsOpen() && !ReopenLevel(top)) {
+      if (level.leftOut) {
+        std::size_t told = level.leftOutTold;
+        TellLeftOut(level.pathLength, *level.leftOut, told, level.nextSubFolder);
+        levels_[top].leftOutTold = told;
+        if (StopRequested) continue;
+      }
+      const std::size_t nameIndex = levels_[top].nextSubFolder++;
+      if (!levels_[top].handle.IsOpen() && !ReopenLevel(top)) {
         path_.resize(levels_[top].pathLength);
         FolderUnreadable(path_, EBADF);
         levels_[top].nextSubFolder = levels_[top].subFolders.size();
@@ -128,14 +115,16 @@ void TMyDirectory::DoProcedureToDirectory(const std::string& folder) {
       const std::string& name = parent.subFolders[nameIndex];
       int openError = 0;
       FolderHandle child = parent.handle.OpenChild(name.c_str(), openError);
-      if (IsPseudoMount(child, name, parent)) continue;  // never entered
-      if (rootKnown && child.IsOpen()) {
-        FolderId id;
-        if (child.Identify(id) && id.device != rootId.device) continue;  // another file system
+      const auto why = rules_->LeavesOutOpened(child, name, root, [&parent]() -> const FolderId* {
+        if (!parent.identified) parent.identified = parent.handle.Identify(parent.id);
+        return parent.identified ? &parent.id : nullptr;
+      });
+      if (why) {
+        path_.resize(parent.pathLength);
+        FolderLeftOut(path_, name.c_str(), name.size(), *why);
+        continue;
       }
-      // A folder removed or replaced since it was listed is left out, and
-      // its parent's total is marked as incomplete.
-      if (VanishedFolderError(openError)) {
+      if (TWalkRules::Opening(openError, false) == OpenOutcome::Vanished) {
         path_.resize(parent.pathLength);
         FolderUnreadable(path_, openError);
         continue;
@@ -144,16 +133,20 @@ void TMyDirectory::DoProcedureToDirectory(const std::string& folder) {
       path_.resize(parent.pathLength);
       path_.resize(ChildPrefixLength(parent.pathLength), '/');
       path_ += name;
-      EnterFolder(std::move(child), openError);
+      EnterFolder(std::move(child), openError, false);
     } else {
-      path_.resize(level.pathLength);
+      if (level.leftOut) {
+        std::size_t told = level.leftOutTold;
+        TellLeftOut(level.pathLength, *level.leftOut, told, level.subFolders.size());
+      }
+      path_.resize(levels_[top].pathLength);
       PostProcessDirectoryProcedure(path_);
       levels_.pop_back();
     }
   }
 }
 
-void TMyDirectory::EnterFolder(FolderHandle handle, int openError) {
+void TMyDirectory::EnterFolder(FolderHandle handle, int openError, bool startingFolder) {
   levels_.emplace_back();
   Level& level = levels_.back();
   level.pathLength = path_.size();
@@ -166,8 +159,9 @@ void TMyDirectory::EnterFolder(FolderHandle handle, int openError) {
   Level& current = levels_.back();
   path_.resize(current.pathLength);
   if (!current.handle.IsOpen()) {
-    // A missing folder (or a file) is an empty search; anything else is a failure.
-    if (!IsMissingFolderError(openError)) FolderUnreadable(path_, openError);
+    if (TWalkRules::Opening(openError, startingFolder) != OpenOutcome::Missing) {
+      FolderUnreadable(path_, openError);
+    }
     return;
   }
   ReadFolder(current);
@@ -179,7 +173,7 @@ void TMyDirectory::ReadFolder(Level& level) {
   const std::size_t passes = Masks.empty() ? (collect ? 1 : 0) : Masks.size();
   // The folder's path below the starting folder, for patterns with "/".
   std::string below;
-  if (exclusions_.NeedsPaths() && level.pathLength > rootPrefix_) {
+  if (rules_->NeedsPaths() && level.pathLength > rootPrefix_) {
     below.assign(path_, rootPrefix_, level.pathLength - rootPrefix_);
     below += '/';
   }
@@ -191,11 +185,10 @@ void TMyDirectory::ReadFolder(Level& level) {
     FolderEntry entry;
     std::size_t filesSincePump = 0;
     while (reader.Next(entry)) {
-      if (entry.name[0] == '.') continue;  // hidden
       if (entry.kind == EntryKind::File) {
         if (!mask || StopRequested.load(std::memory_order_relaxed)) continue;
+        if (rules_->LeavesOut(entry, below)) continue;
         if (!matchAll && !NameMatches(*mask, entry.name)) continue;
-        if (Excluded(entry, below)) continue;
         path_.resize(prefix, '/');
         path_.append(entry.name, entry.nameLength);
         DoTheFileProcedure(path_, FileContext{&level.handle, entry.name, -1, false, {}});
@@ -205,8 +198,13 @@ void TMyDirectory::ReadFolder(Level& level) {
           filesSincePump = 0;
           application_->ProcessMessages();
         }
-      } else if (entry.kind == EntryKind::Folder && collectNow && !Excluded(entry, below)) {
-        level.subFolders.emplace_back(entry.name, entry.nameLength);
+      } else if (entry.kind == EntryKind::Folder && collectNow) {
+        if (const auto why = rules_->LeavesOut(entry, below)) {
+          if (!level.leftOut) level.leftOut = std::make_unique<LeftOutFolders>();
+          level.leftOut->Add(entry, *why, level.subFolders.size());
+        } else {
+          level.subFolders.emplace_back(entry.name, entry.nameLength);
+        }
       }
     }
     path_.resize(level.pathLength);
@@ -217,11 +215,14 @@ void TMyDirectory::ReadFolder(Level& level) {
   }
 }
 
-bool TMyDirectory::Excluded(const FolderEntry& entry, const std::string& belowFolder) const {
-  if (exclusions_.Empty()) return false;
-  std::string below;
-  if (exclusions_.NeedsPaths()) below = belowFolder + std::string(entry.name, entry.nameLength);
-  return exclusions_.Excludes(entry.name, entry.nameLength, below);
+void TMyDirectory::TellLeftOut(std::size_t folderLength, const LeftOutFolders& leftOut,
+                               std::size_t& told, std::size_t keptBefore) {
+  while (!StopRequested && told < leftOut.folders.size() &&
+         leftOut.folders[told].keptBefore <= keptBefore) {
+    const LeftOutFolders::Folder& folder = leftOut.folders[told++];
+    path_.resize(folderLength);
+    FolderLeftOut(path_, leftOut.names.data() + folder.nameOffset, folder.nameLength, folder.why);
+  }
 }
 
 void TMyDirectory::LimitOpenHandles() {
@@ -271,11 +272,8 @@ void TMyDirectory::WalkAhead(const std::string& folder) {
   settings.workers = Workers;
   settings.measure = MeasureAhead;
   settings.masks = Masks;
-  settings.pseudoDevices = pseudoDevices_;
-  settings.pseudoNames = pseudoNames_;
+  settings.rules = rules_;
   settings.system = folderSystem_;
-  settings.oneFileSystem = OneFileSystem;
-  settings.exclusions = TExclusions(Exclude, ExcludeBelow);
   TReadAhead ahead(std::move(settings));
 
   struct Open {
@@ -283,17 +281,20 @@ void TMyDirectory::WalkAhead(const std::string& folder) {
     std::size_t pathLength;
     bool ready;  // its listing may be read
     std::size_t nextChild = 0;
+    std::size_t leftOutTold = 0;
   };
   std::vector<Open> open;
   auto root = ahead.Start(folder);
   const bool rootReady = ahead.Wait(root, application_);
   path_ = folder;
   open.push_back({root, path_.size(), rootReady});
-  EnterAhead(ahead, root, rootReady);
+  EnterAhead(ahead, root, rootReady, true);
 
   while (!open.empty()) {
     Open& top = open.back();
     if (top.ready && !StopRequested && top.nextChild < top.folder->children.size()) {
+      TellLeftOut(top.pathLength, top.folder->leftOutChildren, top.leftOutTold, top.nextChild);
+      if (StopRequested) continue;
       const std::shared_ptr<AheadFolder> child = top.folder->children[top.nextChild++];
       const std::size_t parentLength = top.pathLength;
       if (!ahead.Wait(child, application_)) continue;  // stopped
@@ -303,9 +304,14 @@ void TMyDirectory::WalkAhead(const std::string& folder) {
         error = EBADF;
         open.back().nextChild = open.back().folder->children.size();
       }
-      if (child->leftOut || child->parentLost || VanishedFolderError(error)) {
+      if (child->leftOut) {
         ahead.Leave(child);
-        if (!child->leftOut) FolderUnreadable(path_, error);
+        FolderLeftOut(path_, child->name.c_str(), child->name.size(), *child->leftOut);
+        continue;
+      }
+      if (child->parentLost || TWalkRules::Opening(error, false) == OpenOutcome::Vanished) {
+        ahead.Leave(child);
+        FolderUnreadable(path_, error);
         continue;
       }
       if (application_) application_->ProcessMessages();
@@ -313,8 +319,13 @@ void TMyDirectory::WalkAhead(const std::string& folder) {
       path_.resize(ChildPrefixLength(parentLength), '/');
       path_ += child->name;
       open.push_back({child, path_.size(), true});
-      EnterAhead(ahead, child, true);
+      EnterAhead(ahead, child, true, false);
     } else {
+      // Its listing has ended unless the walk stopped.
+      if (top.ready) {
+        TellLeftOut(top.pathLength, top.folder->leftOutChildren, top.leftOutTold,
+                    top.folder->children.size());
+      }
       path_.resize(top.pathLength);
       PostProcessDirectoryProcedure(path_);
       ahead.Leave(open.back().folder);
@@ -324,14 +335,16 @@ void TMyDirectory::WalkAhead(const std::string& folder) {
 }
 
 void TMyDirectory::EnterAhead(TReadAhead& ahead, const std::shared_ptr<AheadFolder>& folder,
-                              bool ready) {
+                              bool ready, bool startingFolder) {
   const std::size_t pathLength = path_.size();
   PreProcessDirectoryProcedure(path_);
   TheDirectoryProcedure(path_);
   path_.resize(pathLength);
   if (!ready) return;
   if (folder->openError != 0) {
-    if (!IsMissingFolderError(folder->openError)) FolderUnreadable(path_, folder->openError);
+    if (TWalkRules::Opening(folder->openError, startingFolder) != OpenOutcome::Missing) {
+      FolderUnreadable(path_, folder->openError);
+    }
     return;
   }
   const std::size_t prefix = ChildPrefixLength(pathLength);

@@ -4,12 +4,12 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include "scan/FolderAccess.h"
 #include "scan/ReadAhead.h"
 #include "scan/UiHooks.h"
+#include "scan/WalkRules.h"
 
 // Set by the Stop command (and by Ctrl-C in the command-line tool), cleared
 // at the start of every walk. Atomic so a signal handler may set it.
@@ -32,14 +32,6 @@ struct FileContext {
   FileFacts facts;  // when measured and the length is not a failure
 };
 
-// Why a folder the walk came to was not entered.
-enum class LeftOutReason : unsigned char {
-  Hidden,            // its name starts with "."
-  Excluded,          // an exclusion pattern names it
-  PseudoFileSystem,  // the mount point of /proc, /sys and the like
-  OtherFileSystem,   // on another device than its starting folder, when the scan stays on one
-};
-
 // Walks folder trees depth first and calls the hooks below; subclasses give
 // them a meaning.
 class TMyDirectory {
@@ -57,7 +49,7 @@ class TMyDirectory {
   // the calling thread, in the same order, either way.
   std::size_t Workers = 0;
   // Sub-folders on another device than their starting folder are not
-  // entered and get no hooks, as a pseudo file system's mount point.
+  // entered, as a pseudo file system's mount point (FolderLeftOut tells of both).
   bool OneFileSystem = false;
   // Folders and files left out as if they were not there (see TExclusions).
   std::vector<std::string> Exclude;
@@ -103,18 +95,25 @@ class TMyDirectory {
     std::size_t pathLength = 0;  // this folder's path is path_[0, pathLength)
     std::vector<std::string> subFolders;
     std::size_t nextSubFolder = 0;
+    // Made only for a folder with sub-folders left out; where it stays put
+    // while a hook runs.
+    std::unique_ptr<LeftOutFolders> leftOut;
+    std::size_t leftOutTold = 0;
   };
 
   void WalkAhead(const std::string& folder);
-  void EnterAhead(TReadAhead& ahead, const std::shared_ptr<AheadFolder>& folder, bool ready);
-  void EnterFolder(FolderHandle handle, int openError);
+  void EnterAhead(TReadAhead& ahead, const std::shared_ptr<AheadFolder>& folder, bool ready,
+                  bool startingFolder);
+  void EnterFolder(FolderHandle handle, int openError, bool startingFolder);
   void ReadFolder(Level& level);
-  bool Excluded(const FolderEntry& entry, const std::string& belowFolder) const;
+  // Tells of the sub-folders the listing of the folder at path_[0,
+  // folderLength) left out and placed before its kept sub-folder
+  // `keptBefore`, from `told` on; never after a stop.
+  void TellLeftOut(std::size_t folderLength, const LeftOutFolders& leftOut, std::size_t& told,
+                   std::size_t keptBefore);
   bool ReopenLevel(std::size_t index);
   void LimitOpenHandles();
-  bool IsPseudoMount(const FolderHandle& child, const std::string& name, Level& parent);
   std::size_t ChildPrefixLength(std::size_t pathLength) const;
-  void LoadMounts();
 
   TMessagePump* application_ = nullptr;
   std::shared_ptr<TFolderSystem> folderSystem_;
@@ -122,12 +121,8 @@ class TMyDirectory {
   std::string path_;                // the path of the folder or file being visited
   std::vector<Level> levels_;
   std::vector<char> buffer_;
-  std::unordered_set<std::uint64_t> pseudoDevices_;
-  // Last names of the pseudo file systems' mount points: only sub-folders
-  // with such a name need a look at their device, which saves a system call
-  // per folder.
-  std::unordered_set<std::string> pseudoNames_;
+  std::vector<MountInfo> mounts_;  // read once, at the first walk
   bool mountsLoaded_ = false;
-  TExclusions exclusions_;
+  std::shared_ptr<const TWalkRules> rules_;  // the walk's, shared with its workers
   std::size_t rootPrefix_ = 0;  // where the path below the starting folder begins in path_
 };

@@ -196,6 +196,7 @@ struct AheadState {
     if (!f.done) {
       f.bytes = sizeof(AheadFolder);
       for (const Folder& child : f.listing) f.bytes += sizeof(AheadFolder) + child->name.capacity();
+      f.bytes += f.leftOutChildren.Bytes();
       for (const auto& part : f.parts) {
         f.bytes += part->names.capacity() + part->files.capacity() * sizeof(AheadFile);
       }
@@ -324,23 +325,13 @@ void AheadState::Read(std::unique_lock<std::mutex>& lock, const Folder& f,
   if (parentOk) {
     handle = Open(from, f->name, f->openError);
     spare.Close();
-    if (handle.IsOpen() && parent && settings.pseudoNames.count(f->name) != 0) {
-      FolderId id;
-      f->leftOut = parent->identified && handle.Identify(id) && id.device != parent->id.device &&
-                   settings.pseudoDevices.count(id.device) != 0;
+    if (!parent) {
+      f->root = settings.rules->Root(handle);
+    } else {
+      f->leftOut = settings.rules->LeavesOutOpened(handle, f->name, f->root, [&parent] {
+        return parent->identified ? &parent->id : nullptr;
+      });
       if (f->leftOut) handle.Close();
-    }
-    if (handle.IsOpen() && settings.oneFileSystem) {
-      FolderId id;
-      if (handle.Identify(id)) {
-        if (!parent) {
-          f->rootDevice = id.device;
-          f->rootDeviceKnown = true;
-        } else if (f->rootDeviceKnown && id.device != f->rootDevice) {
-          f->leftOut = true;
-          handle.Close();
-        }
-      }
     }
   } else {
     f->parentLost = true;
@@ -421,8 +412,9 @@ void AheadState::List(std::unique_lock<std::mutex>& lock, const Folder& f, Folde
   Folder unsettled = parent;
   // Its path below the starting folder, for exclusion patterns with "/";
   // the names on the way up never change once a folder is made.
+  const TWalkRules& rules = *settings.rules;
   std::string below;
-  if (settings.exclusions.NeedsPaths()) {
+  if (rules.NeedsPaths()) {
     std::vector<const std::string*> names;
     for (const AheadFolder* up = f.get(); up->parent; up = up->parent.get()) {
       names.push_back(&up->name);
@@ -430,8 +422,6 @@ void AheadState::List(std::unique_lock<std::mutex>& lock, const Folder& f, Folde
     for (auto name = names.rbegin(); name != names.rend(); ++name) below += **name + "/";
   }
   const bool keepFiles = !settings.masks.empty();
-  const bool excluding = !settings.exclusions.Empty();
-  const bool withPaths = settings.exclusions.NeedsPaths();
   FolderReader reader(pinned ? f->handle : own, buffer, false);
   FolderEntry entry;
   auto part = std::make_unique<AheadPart>();
@@ -443,10 +433,8 @@ void AheadState::List(std::unique_lock<std::mutex>& lock, const Folder& f, Folde
     MarkDone(*f);
   };
   while (reader.Next(entry)) {
-    if (entry.name[0] == '.') continue;  // hidden
-    if (entry.kind != EntryKind::Other && excluding &&
-        settings.exclusions.Excludes(entry.name, entry.nameLength,
-                                     withPaths ? below + entry.name : std::string())) {
+    if (const auto why = rules.LeavesOut(entry, below)) {
+      if (entry.kind == EntryKind::Folder) f->leftOutChildren.Add(entry, *why, f->listing.size());
       continue;
     }
     if (entry.kind == EntryKind::File) {
@@ -460,8 +448,7 @@ void AheadState::List(std::unique_lock<std::mutex>& lock, const Folder& f, Folde
       auto child = std::make_shared<AheadFolder>();
       child->name.assign(entry.name, entry.nameLength);
       child->depth = f->depth + 1;
-      child->rootDevice = f->rootDevice;
-      child->rootDeviceKnown = f->rootDeviceKnown;
+      child->root = f->root;
       f->listing.push_back(std::move(child));
     }
     // A new reader goes on where this one stopped only when nothing read

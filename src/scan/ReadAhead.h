@@ -6,13 +6,14 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
-#include <unordered_set>
 #include <vector>
 
 #include "scan/FolderAccess.h"
 #include "scan/UiHooks.h"
+#include "scan/WalkRules.h"
 
 // Worker threads that open, list and measure folders ahead of a walk, in the
 // order a depth-first walk needs them, so that the walking thread makes no
@@ -20,13 +21,10 @@
 
 struct ReadAheadSettings {
   std::size_t workers = 1;
-  bool measure = false;            // measure the files kept
-  std::vector<std::string> masks;  // files matching none are left out; empty: keep none
-  std::unordered_set<std::uint64_t> pseudoDevices;
-  std::unordered_set<std::string> pseudoNames;  // see TMyDirectory
-  std::shared_ptr<TFolderSystem> system;        // null: the real one
-  bool oneFileSystem = false;  // leave out folders on another device than their starting folder
-  TExclusions exclusions;      // folders and files left out
+  bool measure = false;                     // measure the files kept
+  std::vector<std::string> masks;           // files matching none are left out; empty: keep none
+  std::shared_ptr<const TWalkRules> rules;  // which folders and files are left out
+  std::shared_ptr<TFolderSystem> system;    // null: the real one
 };
 
 struct AheadFile {
@@ -52,12 +50,14 @@ struct AheadPart {
 struct AheadFolder {
   std::string name;  // its own name; the starting folder's path text
   int openError = 0;
-  // Never entered: a pseudo file system's mount point, or a folder on
-  // another file system when the scan stays on one.
-  bool leftOut = false;
+  // Opened, but never entered, for this reason.
+  std::optional<LeftOutReason> leftOut;
   bool parentLost = false;  // its parent could not be opened again
   int readError = 0;
   std::vector<std::shared_ptr<AheadFolder>> children;  // sub-folders in listing order
+  // The lister's until the listing ends: sub-folders left out at listing,
+  // placed among `children`.
+  LeftOutFolders leftOutChildren;
 
   // Under the stage's lock: parts listed and not yet taken by the walker.
   std::deque<std::unique_ptr<AheadPart>> parts;
@@ -77,8 +77,7 @@ struct AheadFolder {
   FolderHandle handle;  // kept while its sub-folders or measurements need it
   FolderId id;          // checked when the handle is opened again
   bool identified = false;
-  std::uint64_t rootDevice = 0;  // its starting folder's, when the scan stays on one
-  bool rootDeviceKnown = false;
+  WalkRoot root;  // what the rules keep of its starting folder
   // Opened, and its first part or its whole listing read; read without the
   // lock by the walker.
   std::atomic<bool> done{false};
