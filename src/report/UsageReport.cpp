@@ -43,10 +43,10 @@
 #include "dialogs/UsageDialog.h"
 #include "dialogs/UsageWizard.h"
 #include "report/FontDialog.h"
-#include "report/LargestFirst.h"
 #include "report/ProblemsWindow.h"
 #include "report/ReportModel.h"
 #include "report/ReportPrint.h"
+#include "report/ReportSortModel.h"
 #include "report/ShareBars.h"
 #include "report/StatusText.h"
 #include "report/TreemapView.h"
@@ -590,9 +590,10 @@ void TUsageReport::LargestFirst1Click() {
   const bool on = FindAction("LargestFirst1")->isChecked();
   if (on == (largest_ != nullptr)) return;
   QItemSelectionModel* oldSelection = resultField->selectionModel();
-  TLargestFirstModel* oldProxy = largest_;
-  largest_ = on ? new TLargestFirstModel(model_, this) : nullptr;
+  TReportSortModel* oldProxy = largest_;
+  largest_ = on ? new TReportSortModel(model_, this) : nullptr;
   if (largest_) {
+    largest_->sort(TReportModel::kSizeColumn, Qt::DescendingOrder);
     resultField->setModel(largest_);
   } else {
     resultField->setModel(model_);

@@ -27,7 +27,7 @@ class QStatusBar;
 class QTextEdit;
 class QTreeView;
 class TFontDialog;
-class TLargestFirstModel;
+class TReportSortModel;
 class TProblemsWindow;
 class TReportModel;
 class TStatusText;
@@ -167,7 +167,7 @@ class TUsageReport : public TMyReport, public TMessagePump, public TStatusLine {
 
   TReportTree tree_;
   TReportModel* model_ = nullptr;
-  TLargestFirstModel* largest_ = nullptr;  // set while View > Largest First is on
+  TReportSortModel* largest_ = nullptr;  // set while View > Largest First is on
   TStatusText* status_ = nullptr;
   QFileDialog* saveDialog_ = nullptr;
   QPrintDialog* printDialog_ = nullptr;
