@@ -5,8 +5,8 @@
 namespace {
 
 // Below 0, 0 or above 0 as a sorts before, with or after b in ascending
-// order: the numbers kSortRole gives, read from the nodes without making a
-// QVariant or any text.
+// order by what kSortRole gives, read from the nodes without making a
+// QVariant or any text; labels in the order of Edit > Sort.
 int Compare(const TReportTree& tree, const TTreeNode& a, const TTreeNode& b, int column) {
   const auto order = [](auto x, auto y) { return x < y ? -1 : (y < x ? 1 : 0); };
   switch (column) {
@@ -15,6 +15,8 @@ int Compare(const TReportTree& tree, const TTreeNode& a, const TTreeNode& b, int
     case TReportModel::kSizeColumn:
       return order(a.Bytes(), b.Bytes());  // 0 for a node with no size
     case TReportModel::kShareColumn:
+      // A top-level node's share sums the top-level sizes: few, as each is
+      // a folder the user chose.
       return order(ShareOfParent(tree, a), ShareOfParent(tree, b));
     case TReportModel::kFilesColumn:
       return order(a.Files(), b.Files());  // -1 when unknown
