@@ -1,5 +1,7 @@
 #include "report/ReportModel.h"
 
+#include <QLocale>
+
 #include "report/ShareBars.h"
 
 TReportModel::TReportModel(TReportTree& tree, QObject* parent)
@@ -54,21 +56,55 @@ bool TReportModel::hasChildren(const QModelIndex& parent) const {
 QVariant TReportModel::data(const QModelIndex& index, int role) const {
   TTreeNode* node = NodeOf(index);
   if (!node) return {};
-  if (index.column() == kShareColumn) {
-    // Worked out when painted, so a scan pays nothing for rows not shown.
-    if (role == Qt::DisplayRole) return ShareText(tree_, *node);
-    if (role == kShareRole) return ShareOfParent(tree_, *node);
-    return {};
+  // Worked out when painted, so a scan pays nothing for rows not shown; the
+  // numbers come from the node, never from its label's text.
+  switch (index.column()) {
+    case kLabelColumn:
+      if (role == Qt::DisplayRole || role == Qt::EditRole || role == kSortRole) {
+        return QString::fromStdString(node->Label());
+      }
+      return {};
+    case kSizeColumn:
+      if (role == Qt::DisplayRole)
+        return node->HasSize() ? ReadableSize(node->Bytes()) : QVariant();
+      if (role == kSortRole) return qint64{node->Bytes()};
+      break;
+    case kShareColumn:
+      if (role == Qt::DisplayRole) return ShareText(tree_, *node);
+      if (role == kShareRole || role == kSortRole) return ShareOfParent(tree_, *node);
+      return {};
+    case kFilesColumn:
+      if (role == Qt::DisplayRole) {
+        return node->HasFiles() ? QLocale().toString(qint64{node->Files()}) : QVariant();
+      }
+      if (role == kSortRole) return qint64{node->Files()};
+      break;
+    default:
+      return {};
   }
-  if (role == Qt::DisplayRole || role == Qt::EditRole) {
-    return QString::fromStdString(node->Label());
-  }
+  if (role == Qt::TextAlignmentRole) return (Qt::AlignRight | Qt::AlignVCenter).toInt();
   return {};
+}
+
+QVariant TReportModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+  switch (section) {
+    case kLabelColumn:
+      return QStringLiteral("Folder");
+    case kSizeColumn:
+      return QStringLiteral("Size");
+    case kShareColumn:
+      return QStringLiteral("Share");
+    case kFilesColumn:
+      return QStringLiteral("Files");
+    default:
+      return {};
+  }
 }
 
 bool TReportModel::setData(const QModelIndex& index, const QVariant& value, int role) {
   TTreeNode* node = NodeOf(index);
-  if (!node || role != Qt::EditRole || index.column() != 0) return false;
+  if (!node || role != Qt::EditRole || index.column() != kLabelColumn) return false;
   // The tree reports the change (and, when sorted, the move) itself.
   tree_.SetLabel(node, value.toString().toStdString());
   return true;
@@ -76,7 +112,7 @@ bool TReportModel::setData(const QModelIndex& index, const QVariant& value, int 
 
 Qt::ItemFlags TReportModel::flags(const QModelIndex& index) const {
   if (!index.isValid()) return Qt::NoItemFlags;
-  if (index.column() == kShareColumn) return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+  if (index.column() != kLabelColumn) return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
   return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
 }
 
@@ -165,8 +201,11 @@ void TReportModel::NodeMoved() {
 
 void TReportModel::LabelChanged(TTreeNode* node) {
   if (batchOpen_) return;  // the layout change repaints it
-  // The shares of its siblings change with it; the bars repaint when shown.
-  emit dataChanged(IndexOf(node), IndexOf(node, kShareColumn), {Qt::DisplayRole, Qt::EditRole});
+  // Every column shows the node's numbers, a file count set on its own too;
+  // the sort role lets a sorting proxy re-sort. The shares of its siblings
+  // change with it; the bars repaint when shown.
+  emit dataChanged(IndexOf(node), IndexOf(node, kColumns - 1),
+                   {Qt::DisplayRole, Qt::EditRole, kShareRole, kSortRole});
 }
 
 void TReportModel::ExpandedChanged(TTreeNode* node) {

@@ -36,11 +36,19 @@ class TReportModel : public QAbstractItemModel, public TTreeObserver {
   TTreeNode* NodeOf(const QModelIndex& index) const;
   QModelIndex IndexOf(TTreeNode* node, int column = 0) const;
 
-  // Column 0 is the label; column 1 the node's share of its parent, drawn
-  // as a bar (kShareRole gives the share from 0 to 1).
-  static constexpr int kColumns = 2;
-  static constexpr int kShareColumn = 1;
+  // The label, as the report keeps it and edits it in place; the size in
+  // binary units; the share of the parent, drawn as a bar (kShareRole gives
+  // it from 0 to 1); the files in the folder and below, empty when unknown.
+  static constexpr int kLabelColumn = 0;
+  static constexpr int kSizeColumn = 1;
+  static constexpr int kShareColumn = 2;
+  static constexpr int kFilesColumn = 3;
+  static constexpr int kColumns = 4;
   static constexpr int kShareRole = Qt::UserRole + 1;
+  // What a column sorts by, from the node's own numbers: the label for the
+  // label column (ordered as Edit > Sort orders it), the bytes (0 without a
+  // size), the share from 0 to 1, the files (-1 when unknown).
+  static constexpr int kSortRole = Qt::UserRole + 2;
 
   QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
   QModelIndex parent(const QModelIndex& child) const override;
@@ -48,6 +56,8 @@ class TReportModel : public QAbstractItemModel, public TTreeObserver {
   int columnCount(const QModelIndex& parent = {}) const override;
   bool hasChildren(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  QVariant headerData(int section, Qt::Orientation orientation,
+                      int role = Qt::DisplayRole) const override;
   bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
   Qt::ItemFlags flags(const QModelIndex& index) const override;
 

@@ -1,15 +1,18 @@
 #include "report/ReportViews.h"
 
+#include <QAction>
 #include <QHeaderView>
+#include <QMenu>
 #include <QSplitter>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTreeView>
+#include <algorithm>
 #include <vector>
 
 #include "dialogs/DialogCommon.h"
-#include "report/LargestFirst.h"
 #include "report/ReportModel.h"
+#include "report/ReportSortModel.h"
 #include "report/ShareBars.h"
 #include "report/TreemapView.h"
 
@@ -19,12 +22,18 @@ QFont DesignReportFont() {
   font.setStyleHint(QFont::TypeWriter);  // a fixed-pitch stand-in where it is missing
   return font;
 }
+
+// The direction a first click on a header sorts: names from A, numbers
+// from the largest, as one looks for what takes the room.
+Qt::SortOrder FirstOrder(int column) {
+  return column == TReportModel::kLabelColumn ? Qt::AscendingOrder : Qt::DescendingOrder;
+}
 }  // namespace
 
 TReportViews::TReportViews(TReportTree& tree, QWidget* window) : QObject(window), tree_(tree) {
   view_ = new QTreeView(window);
   view_->setObjectName("resultField");
-  view_->setHeaderHidden(true);
+  view_->setHeaderHidden(false);
   view_->setUniformRowHeights(true);
   view_->setIndentation(19);
   view_->setRootIsDecorated(true);
@@ -34,8 +43,17 @@ TReportViews::TReportViews(TReportTree& tree, QWidget* window) : QObject(window)
   // number of rows keeps that cheap on a large report.
   view_->header()->setStretchLastSection(false);
   view_->header()->setResizeContentsPrecision(256);
-  // The share bars take the room the labels leave, down to a readable width.
-  view_->header()->setMinimumSectionSize(170);
+  QHeaderView* header = view_->header();
+  header->setSectionsClickable(true);
+  header->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(header, &QHeaderView::sectionClicked, this, &TReportViews::HeaderClicked);
+  connect(header, &QWidget::customContextMenuRequested, this, &TReportViews::HeaderMenu);
+  connect(header, &QHeaderView::sectionResized, this, [this](int column, int, int size) {
+    // The user's widths, not those a new model or a hidden column gives.
+    if (settingUp_ || size <= 0 || widths_.size() != 2) return;
+    if (column == TReportModel::kSizeColumn) widths_[0] = size;
+    if (column == TReportModel::kFilesColumn) widths_[1] = size;
+  });
   // The classic style draws the dotted lines between nodes.
   if (QStyle* lines = QStyleFactory::create("Windows")) {
     lines->setParent(view_);
@@ -74,14 +92,31 @@ TReportViews::TReportViews(TReportTree& tree, QWidget* window) : QObject(window)
 
 TReportViews::~TReportViews() {
   view_->setModel(nullptr);
-  delete largest_;
+  delete sorted_;
   delete model_;
 }
 
 void TReportViews::SetUpView() {
-  // A new model on the view brings a new header and selection model.
-  view_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-  view_->header()->setSectionResizeMode(TReportModel::kShareColumn, QHeaderView::Stretch);
+  // A new model on the view brings a new selection model, and the header
+  // makes its sections anew.
+  QHeaderView* header = view_->header();
+  header->setSectionResizeMode(TReportModel::kLabelColumn, QHeaderView::ResizeToContents);
+  header->setSectionResizeMode(TReportModel::kSizeColumn, QHeaderView::Interactive);
+  header->setSectionResizeMode(TReportModel::kShareColumn, QHeaderView::Stretch);
+  header->setSectionResizeMode(TReportModel::kFilesColumn, QHeaderView::Interactive);
+  // The share bars keep room for their percentage however narrow the window.
+  const QFontMetrics metrics(view_->font());
+  header->setMinimumSectionSize(metrics.horizontalAdvance("100.0%") + 12);
+  if (widths_.size() != 2) {
+    widths_ = {metrics.horizontalAdvance("1023.9 MiB") + 16,
+               metrics.horizontalAdvance("99,999,999") + 16};
+  }
+  SetColumnWidths(widths_);
+  view_->setColumnHidden(TReportModel::kSizeColumn, !sizeShown_);
+  view_->setColumnHidden(TReportModel::kShareColumn, !shareBars_);
+  view_->setColumnHidden(TReportModel::kFilesColumn, !filesShown_);
+  header->setSortIndicatorShown(sorted_ != nullptr);
+  if (sorted_) header->setSortIndicator(sorted_->sortColumn(), sorted_->sortOrder());
   connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) {
             TTreeNode* node = NodeAt(current);
@@ -94,15 +129,18 @@ void TReportViews::SetUpView() {
 }
 
 TTreeNode* TReportViews::NodeAt(const QModelIndex& viewIndex) const {
-  return largest_ ? largest_->NodeOf(viewIndex) : model_->NodeOf(viewIndex);
+  return sorted_ ? sorted_->NodeOf(viewIndex) : model_->NodeOf(viewIndex);
 }
 
 QModelIndex TReportViews::ViewIndexOf(TTreeNode* node, int column) const {
-  return largest_ ? largest_->IndexOf(node, column) : model_->IndexOf(node, column);
+  return sorted_ ? sorted_->IndexOf(node, column) : model_->IndexOf(node, column);
 }
 
 void TReportViews::ShowShareBars(bool shown) {
   shareBars_ = shown;
+  if (shareBarsAction_ && shareBarsAction_->isChecked() != shown) {
+    shareBarsAction_->setChecked(shown);
+  }
   view_->setColumnHidden(TReportModel::kShareColumn, !shown);
 }
 
@@ -113,20 +151,124 @@ void TReportViews::ShowTreemap(bool shown) {
 }
 
 void TReportViews::SetLargestFirst(bool on) {
-  if (on == (largest_ != nullptr)) return;
+  if (on == LargestFirst()) return;
+  if (on) {
+    SortBy(TReportModel::kSizeColumn, Qt::DescendingOrder);
+  } else {
+    SortBy(-1, Qt::AscendingOrder);
+  }
+}
+
+bool TReportViews::LargestFirst() const {
+  return SortColumn() == TReportModel::kSizeColumn && SortOrder() == Qt::DescendingOrder;
+}
+
+int TReportViews::SortColumn() const {
+  return sorted_ ? sorted_->sortColumn() : -1;
+}
+
+Qt::SortOrder TReportViews::SortOrder() const {
+  return sorted_ ? sorted_->sortOrder() : Qt::AscendingOrder;
+}
+
+void TReportViews::SortBy(int column, Qt::SortOrder order) {
+  if (column < 0 || column >= TReportModel::kColumns) column = -1;
+  if (column == SortColumn() && (column < 0 || order == SortOrder())) return;
+  if (column >= 0 && sorted_) {
+    // Already sorted: the proxy reorders in place and the view keeps what is open.
+    sorted_->sort(column, order);
+    view_->header()->setSortIndicator(column, order);
+    emit SortChanged();
+    return;
+  }
+  // The proxy costs memory and time at every change of the report: it is
+  // there only while the view is sorted.
   QItemSelectionModel* oldSelection = view_->selectionModel();
-  TLargestFirstModel* oldProxy = largest_;
-  largest_ = on ? new TLargestFirstModel(model_, this) : nullptr;
-  if (largest_) {
-    view_->setModel(largest_);
+  TReportSortModel* oldProxy = sorted_;
+  sorted_ = column >= 0 ? new TReportSortModel(model_, this) : nullptr;
+  settingUp_ = true;
+  if (sorted_) {
+    sorted_->sort(column, order);
+    view_->setModel(sorted_);
   } else {
     view_->setModel(model_);
   }
+  settingUp_ = false;
   delete oldSelection;
   delete oldProxy;
   SetUpView();
-  ShowShareBars(shareBars_);
   ReopenFromTree();
+  emit SortChanged();
+}
+
+void TReportViews::HeaderClicked(int column) {
+  const Qt::SortOrder first = FirstOrder(column);
+  if (column != SortColumn()) {
+    SortBy(column, first);
+  } else if (SortOrder() == first) {
+    SortBy(column, first == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder);
+  } else {
+    SortBy(-1, Qt::AscendingOrder);
+  }
+  // A click moves the header's indicator by itself: it shows the view's order.
+  QHeaderView* header = view_->header();
+  header->setSortIndicatorShown(sorted_ != nullptr);
+  if (sorted_) header->setSortIndicator(sorted_->sortColumn(), sorted_->sortOrder());
+}
+
+void TReportViews::HeaderMenu(const QPoint& pos) {
+  QMenu menu(view_);
+  menu.setObjectName("HeaderMenu1");
+  auto column = [&](const char* name, const QString& caption, int index) {
+    QAction* action = menu.addAction(caption);
+    action->setObjectName(name);
+    action->setCheckable(true);
+    action->setChecked(ColumnShown(index));
+    connect(action, &QAction::toggled, this, [this, index](bool on) { ShowColumn(index, on); });
+  };
+  column("SizeColumn1", "&Size", TReportModel::kSizeColumn);
+  if (shareBarsAction_) menu.addAction(shareBarsAction_);
+  column("FilesColumn1", "&Files", TReportModel::kFilesColumn);
+  menu.exec(view_->header()->viewport()->mapToGlobal(pos));
+}
+
+void TReportViews::ShowColumn(int column, bool shown) {
+  if (column == TReportModel::kShareColumn) {
+    ShowShareBars(shown);
+    return;
+  }
+  if (column == TReportModel::kSizeColumn) sizeShown_ = shown;
+  if (column == TReportModel::kFilesColumn) filesShown_ = shown;
+  if (column == TReportModel::kSizeColumn || column == TReportModel::kFilesColumn) {
+    view_->setColumnHidden(column, !shown);
+    // A section shown again comes back at its own width, not the header's default.
+    if (shown) SetColumnWidths(widths_);
+  }
+}
+
+bool TReportViews::ColumnShown(int column) const {
+  if (column == TReportModel::kSizeColumn) return sizeShown_;
+  if (column == TReportModel::kShareColumn) return shareBars_;
+  if (column == TReportModel::kFilesColumn) return filesShown_;
+  return column == TReportModel::kLabelColumn;
+}
+
+QList<int> TReportViews::ColumnWidths() const {
+  return widths_;
+}
+
+void TReportViews::SetColumnWidths(const QList<int>& widths) {
+  if (widths.size() != 2) return;
+  // A damaged stored value must not give a column nobody can see past.
+  const int limit = 4000;
+  widths_ = {std::clamp(widths[0], 1, limit), std::clamp(widths[1], 1, limit)};
+  QHeaderView* header = view_->header();
+  if (header->count() < TReportModel::kColumns) return;
+  const bool before = settingUp_;
+  settingUp_ = true;
+  header->resizeSection(TReportModel::kSizeColumn, widths_[0]);
+  header->resizeSection(TReportModel::kFilesColumn, widths_[1]);
+  settingUp_ = before;
 }
 
 void TReportViews::ReopenFromTree() {

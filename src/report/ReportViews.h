@@ -9,15 +9,17 @@ class QFont;
 class QSplitter;
 class QTreeView;
 class QWidget;
-class TLargestFirstModel;
+class QAction;
+class TReportSortModel;
 class TReportModel;
 class TReportTree;
 class TTreeNode;
 class TTreemapView;
 
 // The report's views: the tree view over the treemap in one splitter, the
-// model the tree view shows and the Largest First order put over it, the
-// share bars, and the view's following of the tree's expand and collapse.
+// model the tree view shows with its columns and the column order put over
+// it, the share bars, and the view's following of the tree's expand and
+// collapse.
 // Everything that knows the model's columns or which proxy is shown is here.
 class TReportViews : public QObject {
   Q_OBJECT
@@ -34,14 +36,33 @@ class TReportViews : public QObject {
   TReportModel* Model() const { return model_; }
 
   // The node a view index stands for, and back; the view may show the
-  // model through the Largest First order.
+  // model sorted by a column.
   TTreeNode* NodeAt(const QModelIndex& viewIndex) const;
   QModelIndex ViewIndexOf(TTreeNode* node, int column = 0) const;
 
   // The View menu's switches.
   void ShowShareBars(bool shown);
   void ShowTreemap(bool shown);
+  // Largest First is the view sorted by size, largest first; off, the
+  // report's own order.
   void SetLargestFirst(bool on);
+  bool LargestFirst() const;
+
+  // The view sorted by a column of TReportModel, either way; -1 shows the
+  // report's own order. A click on a header sorts by that column, a second
+  // one reverses it, a third goes back to the report's order.
+  void SortBy(int column, Qt::SortOrder order);
+  int SortColumn() const;
+  Qt::SortOrder SortOrder() const;
+
+  // The Size and Files columns can be hidden from the header's menu; the
+  // share column follows Share Bars. Widths are those of Size and Files.
+  void ShowColumn(int column, bool shown);
+  bool ColumnShown(int column) const;
+  QList<int> ColumnWidths() const;
+  void SetColumnWidths(const QList<int>& widths);
+  // Adds the Share Bars item to the header's menu.
+  void SetShareBarsAction(QAction* action) { shareBarsAction_ = action; }
 
   // The splitter's sizes with the treemap shown, kept while it is hidden;
   // given before the window is laid out, they apply when it is first shown.
@@ -58,6 +79,8 @@ class TReportViews : public QObject {
  signals:
   // The tree view's current node changed (nullptr: none).
   void CurrentNodeChanged(TTreeNode* node);
+  // The view's order changed (a header click, Largest First).
+  void SortChanged();
 
  private:
   void SetUpView();
@@ -65,14 +88,21 @@ class TReportViews : public QObject {
   void SelectFromTreemap(TTreeNode* node);
   // Opens in the view what the tree has open, and shows its selection.
   void ReopenFromTree();
+  void HeaderClicked(int column);
+  void HeaderMenu(const QPoint& pos);
 
   TReportTree& tree_;
   QSplitter* splitter_ = nullptr;
   QTreeView* view_ = nullptr;
   TTreemapView* treemap_ = nullptr;
   TReportModel* model_ = nullptr;
-  TLargestFirstModel* largest_ = nullptr;  // set while Largest First is on
+  TReportSortModel* sorted_ = nullptr;  // set while the view is sorted by a column
+  QAction* shareBarsAction_ = nullptr;
   bool shareBars_ = true;
+  bool sizeShown_ = true;
+  bool filesShown_ = true;
+  QList<int> widths_;       // Size's and Files' widths, also while hidden
+  bool settingUp_ = false;  // the header's sizes are being set, not the user's
   bool selectingFromTreemap_ = false;
   QList<int> splitterSizes_;  // the splitter's last sizes with the treemap shown
   QColor fontColor_ = Qt::black;

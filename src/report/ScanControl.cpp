@@ -61,7 +61,13 @@ void TScanControl::RunScan(const UsageOptions& options) {
   BeginScan();
   problems_.SetProblems({});
   lastOptions_ = options;
-  ShowOutcome(RunUsageScan(options, tree_, this, this, &UsageDirectory));
+  // The window keeps every file the scan read, for the questions asked of
+  // the report afterwards.
+  lastOptions_.Record = ScanRecord::Files;
+  if (options.ClearReport) documents_.clear();
+  ScanOutcome outcome = RunUsageScan(lastOptions_, tree_, this, this, &UsageDirectory);
+  if (outcome.document) documents_.push_back(std::move(outcome.document));
+  ShowOutcome(std::move(outcome));
 }
 
 void TScanControl::RunRescan(TTreeNode* node) {

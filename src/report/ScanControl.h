@@ -3,7 +3,9 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "scan/UiHooks.h"
 #include "scan/UsageDirectory.h"
@@ -16,6 +18,7 @@ class TReportModel;
 class TReportTree;
 class TStatusText;
 class TTreeNode;
+class TScanDocument;
 class TUsageDirectory;
 
 // Runs the window's scans, on this thread inside the command that starts
@@ -37,6 +40,11 @@ class TScanControl : public QObject, public TMessagePump, public TStatusLine {
   void Stop();
   bool Scanning() const { return scanning_; }
   const UsageOptions& LastOptions() const { return lastOptions_; }
+  // What the scans behind the report read, oldest first: one document a
+  // scan (a scan that clears the report starts the list again). A report
+  // read from its file, or emptied, has none.
+  const std::vector<std::shared_ptr<const TScanDocument>>& Documents() const { return documents_; }
+  void ForgetDocuments() { documents_.clear(); }
 
   QString StatusText() const;
   // A notice shown over the status line for a moment (e.g. "scan running").
@@ -77,6 +85,7 @@ class TScanControl : public QObject, public TMessagePump, public TStatusLine {
 
   TUsageDirectory* UsageDirectory = nullptr;  // the walker of the running scan
   UsageOptions lastOptions_;                  // the last scan's, for Rescan Folder
+  std::vector<std::shared_ptr<const TScanDocument>> documents_;
   bool scanning_ = false;
   bool closePending_ = false;
   QElapsedTimer pumpClock_;

@@ -7,7 +7,7 @@
 #include "scan/ReportTree.h"
 
 QString ReadableSize(std::int64_t bytes) {
-  static const char* const kUnits[] = {"B", "KB", "MB", "GB", "TB", "PB", "EB"};
+  static const char* const kUnits[] = {"B", "KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
   if (bytes < 1024) return QStringLiteral("%1 B").arg(std::max<std::int64_t>(bytes, 0));
   double value = static_cast<double>(bytes);
   int unit = 0;

@@ -8,13 +8,13 @@ class TReportTree;
 class TTreeNode;
 
 // A size in a readable binary unit, as the K of the labels is 1024 bytes:
-// "512 B", "40 KB", "1.2 GB" (one decimal below 10 of a unit).
+// "512 B", "40 KiB", "1.2 GiB" (one decimal below 10 of a unit).
 QString ReadableSize(std::int64_t bytes);
 // The node's share of its parent, or of the sum of the top-level nodes for
 // a top-level node; 0 when either has no size. A node without a size
 // counts as 0.
 double ShareOfParent(const TReportTree& tree, const TTreeNode& node);
-// "42.3%  1.2 GB": what the share column shows beside its bar.
+// "42.3%  1.2 GiB": what the share column shows beside its bar.
 QString ShareText(const TReportTree& tree, const TTreeNode& node);
 
 // Paints the share column: a bar as long as the share, the text over it.

@@ -22,9 +22,24 @@
 #include "report/FontDialog.h"
 #include "report/NodeCommands.h"
 #include "report/ProblemsWindow.h"
+#include "report/ReportModel.h"
 #include "report/ReportOutput.h"
 #include "report/ReportViews.h"
 #include "report/ScanControl.h"
+
+namespace {
+// A stored list of whole numbers ("120,80"), those below `least` left out:
+// a damaged value gives fewer numbers, which the caller ignores.
+QList<int> PositiveNumbers(const QString& text, int least = 1) {
+  QList<int> numbers;
+  for (const QString& part : text.split(',')) {
+    bool ok = false;
+    const int number = part.trimmed().toInt(&ok);
+    if (ok && number >= least) numbers << number;
+  }
+  return numbers;
+}
+}  // namespace
 
 TUsageReport::TUsageReport(QWidget* owner, const QString& root) : TMyReport(owner, root, "Usage") {
   setObjectName("UsageReport");
@@ -164,12 +179,16 @@ void TUsageReport::BuildMenu() {
   QAction* bars = item(viewMenu_, "ShareBars1", "Share &Bars", views, &TReportViews::ShowShareBars);
   bars->setCheckable(true);
   bars->setChecked(true);
+  views->SetShareBarsAction(bars);
   QAction* treemap = item(viewMenu_, "Treemap1", "&Treemap", views, &TReportViews::ShowTreemap,
                           QKeySequence(Qt::Key_F7));
   treemap->setCheckable(true);
   QAction* largest =
       item(viewMenu_, "LargestFirst1", "&Largest First", views, &TReportViews::SetLargestFirst);
   largest->setCheckable(true);
+  // A click on a header changes the order too.
+  connect(views, &TReportViews::SortChanged, largest,
+          [largest, views] { largest->setChecked(views->LargestFirst()); });
   item(viewMenu_, "Problems1", "&Problems...", this, &TUsageReport::Problems1Click);
 
   // An item of the bar itself: it acts when clicked.
@@ -241,7 +260,11 @@ QString TUsageReport::DefaultSaveName() const {
 
 void TUsageReport::ReadSettings() {
   TMyReport::ReadSettings();
-  ReadStep([this] { IniFile->ReadTreeView(Section, "1", tree_); });
+  ReadStep([this] {
+    IniFile->ReadTreeView(Section, "1", tree_);
+    // The lines read back are no scan's.
+    scan_->ForgetDocuments();
+  });
   ReadStep([this] {
     FindAction("ShareBars1")->setChecked(IniFile->ReadFlag(Section, "MenuItem-1", true));
     FindAction("Treemap1")->setChecked(IniFile->ReadFlag(Section, "MenuItem-2", false));
@@ -249,13 +272,19 @@ void TUsageReport::ReadSettings() {
     views_->ShowShareBars(FindAction("ShareBars1")->isChecked());
     views_->ShowTreemap(FindAction("Treemap1")->isChecked());
     views_->SetLargestFirst(FindAction("LargestFirst1")->isChecked());
-    QList<int> sizes;
-    for (const QString& part : IniFile->ReadText(Section, "Splitter-1", "").split(',')) {
-      bool ok = false;
-      const int size = part.toInt(&ok);
-      if (ok && size > 0) sizes << size;
+    views_->SetTreemapSizes(PositiveNumbers(IniFile->ReadText(Section, "Splitter-1", "")),
+                            isVisible());
+  });
+  ReadStep([this] {
+    views_->ShowColumn(TReportModel::kSizeColumn, IniFile->ReadFlag(Section, "MenuItem-4", true));
+    views_->ShowColumn(TReportModel::kFilesColumn, IniFile->ReadFlag(Section, "MenuItem-5", true));
+    views_->SetColumnWidths(PositiveNumbers(IniFile->ReadText(Section, "Header-1", "")));
+    // The column the view is sorted by and the direction (1: descending);
+    // none stored leaves the order Largest First gave.
+    const QList<int> sort = PositiveNumbers(IniFile->ReadText(Section, "Sort-1", ""), 0);
+    if (sort.size() == 2 && sort[0] < TReportModel::kColumns && sort[1] <= 1) {
+      views_->SortBy(sort[0], sort[1] == 1 ? Qt::DescendingOrder : Qt::AscendingOrder);
     }
-    views_->SetTreemapSizes(sizes, isVisible());
   });
   ReadStep([this] {
     // Where the panes are and which are shown; a damaged layout is left
@@ -282,6 +311,18 @@ void TUsageReport::WriteSettings() {
   IniFile->WriteFlag(Section, "MenuItem-1", FindAction("ShareBars1")->isChecked());
   IniFile->WriteFlag(Section, "MenuItem-2", FindAction("Treemap1")->isChecked());
   IniFile->WriteFlag(Section, "MenuItem-3", FindAction("LargestFirst1")->isChecked());
+  IniFile->WriteFlag(Section, "MenuItem-4", views_->ColumnShown(TReportModel::kSizeColumn));
+  IniFile->WriteFlag(Section, "MenuItem-5", views_->ColumnShown(TReportModel::kFilesColumn));
+  const QList<int> widths = views_->ColumnWidths();
+  if (widths.size() == 2) {
+    IniFile->WriteText(Section, "Header-1", QString("%1,%2").arg(widths[0]).arg(widths[1]));
+  }
+  IniFile->WriteText(Section, "Sort-1",
+                     views_->SortColumn() < 0
+                         ? QString()
+                         : QString("%1,%2")
+                               .arg(views_->SortColumn())
+                               .arg(views_->SortOrder() == Qt::DescendingOrder ? 1 : 0));
   const QList<int> sizes = views_->TreemapSizes();
   if (sizes.size() == 2) {
     IniFile->WriteText(Section, "Splitter-1", QString("%1,%2").arg(sizes[0]).arg(sizes[1]));
@@ -335,6 +376,7 @@ void TUsageReport::New1Click() {
   if (scan_->RefusedWhileScanning()) return;
   Command([this] {
     while (tree_.TopLevelCount() > 0) tree_.Delete(tree_.TopLevel(0));
+    scan_->ForgetDocuments();
   });
 }
 

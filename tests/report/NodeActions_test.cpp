@@ -208,7 +208,7 @@ TEST_F(NodeActionsTest, MoveToTrashAsksFirstThenMovesTheFolderToTheTrash) {
   };
   Trigger(*window, "MoveToTrash1");
   EXPECT_EQ(question.toStdString(),
-            ("Move \"" + root + "/a\" (52 KB, 5 items) to the trash?").toStdString());
+            ("Move \"" + root + "/a\" (52 KiB, 5 items) to the trash?").toStdString());
   EXPECT_EQ(Report(*window), before);
   EXPECT_TRUE(QFileInfo(root + "/a/a2/y.bin").exists());
 

@@ -122,14 +122,15 @@ TEST_F(ReportTest, BarsTreemapClicksAndTheViewItemsAcrossARestart) {
     ASSERT_TRUE(a && c2);
     // root holds 61348 bytes, a 53248 of them; root is the only top-level node.
     EXPECT_EQ(model->data(model->IndexOf(a, TReportModel::kShareColumn)).toString(),
-              "86.8%  52 KB");
-    EXPECT_EQ(model->data(model->IndexOf(window->Tree().TopLevel(0), 1)).toString(),
-              "100.0%  60 KB");
+              "86.8%  52 KiB");
+    EXPECT_EQ(model->data(model->IndexOf(window->Tree().TopLevel(0), TReportModel::kShareColumn))
+                  .toString(),
+              "100.0%  60 KiB");
     EXPECT_FALSE(window->resultField->isColumnHidden(TReportModel::kShareColumn));
     // A label edited by hand has no size: 0 bytes, 0%.
     TTreeNode* b = Find(window->Tree(), " b");
     window->Tree().SetLabel(b, "notes");
-    EXPECT_EQ(model->data(model->IndexOf(b, 1)).toString(), "0.0%  0 B");
+    EXPECT_EQ(model->data(model->IndexOf(b, TReportModel::kShareColumn)).toString(), "0.0%  0 B");
 
     Trigger(*window, "Treemap1");
     window->resize(700, 600);
@@ -254,10 +255,10 @@ TEST_F(ReportTest, LargestFirstOrdersTheViewOnlyAndIsRemembered) {
 TEST(ReadableSize, BinaryUnitsLikeTheLabels) {
   EXPECT_EQ(ReadableSize(0), "0 B");
   EXPECT_EQ(ReadableSize(1023), "1023 B");
-  EXPECT_EQ(ReadableSize(40 * 1024), "40 KB");
-  EXPECT_EQ(ReadableSize(512LL << 20), "512 MB");
-  EXPECT_EQ(ReadableSize((12LL << 29) / 5), "1.2 GB");
-  EXPECT_EQ(ReadableSize(10239), "10 KB");  // 9.999 KB rounds to a whole 10
+  EXPECT_EQ(ReadableSize(40 * 1024), "40 KiB");
+  EXPECT_EQ(ReadableSize(512LL << 20), "512 MiB");
+  EXPECT_EQ(ReadableSize((12LL << 29) / 5), "1.2 GiB");
+  EXPECT_EQ(ReadableSize(10239), "10 KiB");  // 9.999 KiB rounds to a whole 10
 }
 
 TEST_F(ReportTest, ScreenshotsOfBarsAndTreemapAfterScanningUsr) {

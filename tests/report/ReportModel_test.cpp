@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
+#include <QLocale>
 #include <QPersistentModelIndex>
+#include <QSignalSpy>
 #include <QTreeView>
+
+#include "report/ReportSortModel.h"
 
 namespace {
 
@@ -204,6 +208,144 @@ TEST_F(ReportModelTest, ABatchIsClosedBeforeAResetOrAnExpansion) {
   tree_.Clear();
   EXPECT_EQ(model_.rowCount(), 0);
   model_.SetBatching(false);
+}
+
+}  // namespace
+
+namespace {
+
+using Model = TReportModel;
+
+QVariant Cell(const Model& model, TTreeNode* node, int column, int role = Qt::DisplayRole) {
+  return model.data(model.IndexOf(node, column), role);
+}
+
+// The names under `parent` in the proxy's order.
+std::vector<std::string> Shown(const TReportSortModel& view, TTreeNode* parent) {
+  const QModelIndex p = view.IndexOf(parent);
+  std::vector<std::string> names;
+  for (int row = 0; row < view.rowCount(p); ++row) {
+    names.push_back(view.NodeOf(view.index(row, 0, p))->Name());
+  }
+  return names;
+}
+
+TEST_F(ReportModelTest, ColumnsShowTheNodesOwnNumbersAndNothingForWhatIsUnknown) {
+  const QLocale before;
+  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+  tree_.LoadText("....1K  read\r\n\tbare\r\n");
+  TTreeNode* read = tree_.TopLevel(0);
+  TTreeNode* bare = read->Child(0);
+  TTreeNode* scanned = tree_.AddChild(nullptr, "scanned");
+  tree_.SetResult(scanned, 41000, false);  // the label rounds it to 40K
+  tree_.SetFiles(scanned, 1234567);
+  EXPECT_EQ(Cell(model_, scanned, Model::kLabelColumn).toString().toStdString(), scanned->Label());
+  EXPECT_EQ(Cell(model_, scanned, Model::kSizeColumn).toString(), "40 KiB");
+  EXPECT_EQ(Cell(model_, scanned, Model::kSizeColumn, Model::kSortRole).toLongLong(), 41000);
+  EXPECT_EQ(Cell(model_, scanned, Model::kFilesColumn).toString(), "1,234,567");
+  EXPECT_EQ(Cell(model_, scanned, Model::kFilesColumn, Model::kSortRole).toLongLong(), 1234567);
+  EXPECT_EQ(Cell(model_, scanned, Model::kFilesColumn, Qt::TextAlignmentRole).toInt(),
+            (Qt::AlignRight | Qt::AlignVCenter).toInt());
+  // A line read from text knows its size from the label, its files not at all.
+  EXPECT_EQ(Cell(model_, read, Model::kSizeColumn).toString(), "1.0 KiB");
+  EXPECT_TRUE(Cell(model_, read, Model::kFilesColumn).toString().isEmpty());
+  EXPECT_EQ(Cell(model_, read, Model::kFilesColumn, Model::kSortRole).toLongLong(), -1);
+  // A bare name has no size: nothing shown, 0 to sort by, 0% of its parent.
+  EXPECT_TRUE(Cell(model_, bare, Model::kSizeColumn).toString().isEmpty());
+  EXPECT_EQ(Cell(model_, bare, Model::kSizeColumn, Model::kSortRole).toLongLong(), 0);
+  EXPECT_EQ(Cell(model_, bare, Model::kShareColumn, Model::kShareRole).toDouble(), 0.0);
+  // A label edited by hand with a size field: its size, no count.
+  TTreeNode* edited = tree_.AddChild(nullptr, "x");
+  tree_.SetLabel(edited, "....12K *notes");
+  EXPECT_EQ(Cell(model_, edited, Model::kSizeColumn).toString(), "12 KiB");
+  EXPECT_EQ(Cell(model_, edited, Model::kSizeColumn, Model::kSortRole).toLongLong(), 12 * 1024);
+  EXPECT_TRUE(Cell(model_, edited, Model::kFilesColumn).toString().isEmpty());
+  EXPECT_FALSE(model_.flags(model_.IndexOf(edited, Model::kFilesColumn)) & Qt::ItemIsEditable);
+  QLocale::setDefault(before);
+}
+
+TEST_F(ReportModelTest, AFileCountReachesEveryViewDuringABatchedScanAndAfter) {
+  TTreeNode* root = tree_.AddChild(nullptr, "root");
+  TTreeNode* a = tree_.AddChild(root, "a");
+  TTreeNode* b = tree_.AddChild(root, "b");
+  TReportSortModel view(&model_);
+  QAbstractItemModelTester viewTester(&view,
+                                      QAbstractItemModelTester::FailureReportingMode::Warning);
+  view.sort(Model::kFilesColumn, Qt::DescendingOrder);
+  QSignalSpy changed(&model_, &QAbstractItemModel::dataChanged);
+
+  model_.SetBatching(true);
+  tree_.AddChild(root, "c");  // opens the batch: the count below waits for the flush
+  tree_.SetFiles(b, 7);
+  model_.Flush();
+  EXPECT_EQ(Shown(view, root), (std::vector<std::string>{"b", "a", "c"}));
+
+  // Flushed, nothing pending: a count set on its own is announced at once,
+  // for the Files column too, with the role a sorted view re-sorts on.
+  changed.clear();
+  tree_.SetFiles(a, 9);
+  ASSERT_EQ(changed.size(), 1);
+  EXPECT_EQ(changed[0][0].value<QModelIndex>(), model_.IndexOf(a, Model::kLabelColumn));
+  EXPECT_EQ(changed[0][1].value<QModelIndex>(), model_.IndexOf(a, Model::kFilesColumn));
+  EXPECT_TRUE(changed[0][2].value<QList<int>>().contains(Model::kSortRole));
+  EXPECT_EQ(Shown(view, root), (std::vector<std::string>{"a", "b", "c"}));
+  model_.SetBatching(false);
+}
+
+TEST_F(ReportModelTest, SortsByEveryColumnBothWaysWithTiesInTheReportsOrder) {
+  TTreeNode* root = tree_.AddChild(nullptr, "root");
+  const auto add = [&](const char* name, std::int64_t bytes, std::int64_t files) {
+    TTreeNode* n = tree_.AddChild(root, name);
+    if (bytes >= 0) tree_.SetResult(n, bytes, false);
+    tree_.SetFiles(n, files);
+    return n;
+  };
+  // In the report's order; (b) has no size (counts 0), (b) and e no file count.
+  // As text "(b)" would come before the sized labels; Edit > Sort puts it last.
+  add("a", 2048, 3);
+  add("(b)", -1, -1);
+  TTreeNode* c = add("c", 2048, 3);
+  add("d", 0, 0);
+  add("e", 4096, -1);
+  tree_.SetResult(root, 8192, false);
+  using Names = std::vector<std::string>;
+  TReportSortModel view(&model_);
+  QAbstractItemModelTester viewTester(&view,
+                                      QAbstractItemModelTester::FailureReportingMode::Warning);
+  EXPECT_EQ(Shown(view, root), (Names{"a", "(b)", "c", "d", "e"}));  // unsorted: the report's order
+  // Size descending is View > Largest First.
+  view.sort(Model::kSizeColumn, Qt::DescendingOrder);
+  EXPECT_EQ(Shown(view, root), (Names{"e", "a", "c", "(b)", "d"}));
+  view.sort(Model::kSizeColumn, Qt::AscendingOrder);
+  EXPECT_EQ(Shown(view, root), (Names{"(b)", "d", "a", "c", "e"}));
+  view.sort(Model::kShareColumn, Qt::DescendingOrder);
+  EXPECT_EQ(Shown(view, root), (Names{"e", "a", "c", "(b)", "d"}));
+  view.sort(Model::kShareColumn, Qt::AscendingOrder);
+  EXPECT_EQ(Shown(view, root), (Names{"(b)", "d", "a", "c", "e"}));
+  // Unknown counts come below zero.
+  view.sort(Model::kFilesColumn, Qt::AscendingOrder);
+  EXPECT_EQ(Shown(view, root), (Names{"(b)", "e", "d", "a", "c"}));
+  view.sort(Model::kFilesColumn, Qt::DescendingOrder);
+  EXPECT_EQ(Shown(view, root), (Names{"a", "c", "d", "(b)", "e"}));
+
+  // A value that changes to equal a sibling's takes the report's place among
+  // the equals, either way, not the place a search for it happens to find.
+  tree_.SetFiles(c, 0);  // c now ties with d, and comes before it in the report
+  EXPECT_EQ(Shown(view, root), (Names{"a", "c", "d", "(b)", "e"}));
+  view.sort(Model::kFilesColumn, Qt::AscendingOrder);
+  tree_.SetFiles(c, -1);  // ties with (b) and e, between them in the report
+  EXPECT_EQ(Shown(view, root), (Names{"(b)", "c", "e", "d", "a"}));
+
+  // The label column ascending is the order Edit > Sort gives the report.
+  view.sort(Model::kLabelColumn, Qt::AscendingOrder);
+  const Names labelOrder = Shown(view, root);
+  tree_.SortByLabel();
+  Names sorted;
+  for (std::size_t i = 0; i < root->ChildCount(); ++i) sorted.push_back(root->Child(i)->Name());
+  EXPECT_EQ(labelOrder, sorted);
+  EXPECT_EQ(Shown(view, root), sorted);
+  view.sort(-1);
+  EXPECT_EQ(Shown(view, root), sorted);
 }
 
 }  // namespace
