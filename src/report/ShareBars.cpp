@@ -33,8 +33,8 @@ double ShareOfParent(const TReportTree& tree, const TTreeNode& node) {
 }
 
 QString ShareText(const TReportTree& tree, const TTreeNode& node) {
-  const QString percent = QString::number(ShareOfParent(tree, node) * 100, 'f', 1) + "%";
-  return percent + "  " + ReadableSize(node.Bytes());
+  // The size stands in its own column beside it.
+  return QString::number(ShareOfParent(tree, node) * 100, 'f', 1) + "%";
 }
 
 void TShareBarDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,

@@ -14,7 +14,7 @@ QString ReadableSize(std::int64_t bytes);
 // a top-level node; 0 when either has no size. A node without a size
 // counts as 0.
 double ShareOfParent(const TReportTree& tree, const TTreeNode& node);
-// "42.3%  1.2 GiB": what the share column shows beside its bar.
+// "42.3%": what the share column shows over its bar.
 QString ShareText(const TReportTree& tree, const TTreeNode& node);
 
 // Paints the share column: a bar as long as the share, the text over it.

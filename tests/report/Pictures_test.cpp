@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QHeaderView>
 #include <QSplitter>
 #include <QTest>
 #include <QTreeView>
@@ -6,9 +7,12 @@
 
 #include "ReportSupport.h"
 #include "report/ReportModel.h"
+#include "report/ReportViews.h"
+#include "report/ScanControl.h"
 #include "report/ShareBars.h"
 #include "report/TreemapLayout.h"
 #include "report/TreemapView.h"
+#include "scan/ScanDocument.h"
 
 namespace {
 
@@ -121,16 +125,15 @@ TEST_F(ReportTest, BarsTreemapClicksAndTheViewItemsAcrossARestart) {
     TTreeNode* c2 = Find(window->Tree(), " c2");
     ASSERT_TRUE(a && c2);
     // root holds 61348 bytes, a 53248 of them; root is the only top-level node.
-    EXPECT_EQ(model->data(model->IndexOf(a, TReportModel::kShareColumn)).toString(),
-              "86.8%  52 KiB");
+    EXPECT_EQ(model->data(model->IndexOf(a, TReportModel::kShareColumn)).toString(), "86.8%");
     EXPECT_EQ(model->data(model->IndexOf(window->Tree().TopLevel(0), TReportModel::kShareColumn))
                   .toString(),
-              "100.0%  60 KiB");
+              "100.0%");
     EXPECT_FALSE(window->resultField->isColumnHidden(TReportModel::kShareColumn));
     // A label edited by hand has no size: 0 bytes, 0%.
     TTreeNode* b = Find(window->Tree(), " b");
     window->Tree().SetLabel(b, "notes");
-    EXPECT_EQ(model->data(model->IndexOf(b, TReportModel::kShareColumn)).toString(), "0.0%  0 B");
+    EXPECT_EQ(model->data(model->IndexOf(b, TReportModel::kShareColumn)).toString(), "0.0%");
 
     Trigger(*window, "Treemap1");
     window->resize(700, 600);
@@ -250,6 +253,64 @@ TEST_F(ReportTest, LargestFirstOrdersTheViewOnlyAndIsRemembered) {
   EXPECT_EQ(ViewChildren(*window, top), (std::vector<std::string>{"a", "c", "b"}));
   Trigger(*window, "LargestFirst1");
   EXPECT_EQ(ViewChildren(*window, top), (std::vector<std::string>{"b", "c", "a"}));
+}
+
+void ClickHeader(TUsageReport& window, int column) {
+  QHeaderView* header = window.resultField->header();
+  const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
+}
+
+TEST_F(ReportTest, HeaderSortsTheViewByAnyColumnAndColumnsAreRemembered) {
+  const QString root = MakeFolders();
+  {
+    auto window = NewWindow();
+    window->resize(900, 400);
+    window->show();
+    ScanInto(*window, root);
+    TReportModel* model = window->Model();
+    TTreeNode* top = window->Tree().TopLevel(0);
+    TTreeNode* a = Find(window->Tree(), " a");
+    // Files below each folder, from the scan: root 6, a 3 (a.bin, a1/x.bin, a2/y.bin).
+    EXPECT_EQ(model->data(model->IndexOf(top, TReportModel::kFilesColumn)).toString(), "6");
+    EXPECT_EQ(model->data(model->IndexOf(a, TReportModel::kFilesColumn)).toString(), "3");
+    // The window keeps what the scan read, files and all.
+    ASSERT_EQ(window->Scan().Documents().size(), 1u);
+    EXPECT_EQ(window->Scan().Documents()[0]->FileCount(), 6u);
+
+    window->resultField->expand(window->ViewIndexOf(top));
+    ClickHeader(*window, TReportModel::kFilesColumn);  // most files first; b and c tie
+    EXPECT_EQ(ViewChildren(*window, top), (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_TRUE(window->resultField->isExpanded(window->ViewIndexOf(top)));
+    ClickHeader(*window, TReportModel::kFilesColumn);
+    EXPECT_EQ(window->Views().SortOrder(), Qt::AscendingOrder);
+    EXPECT_EQ(ViewChildren(*window, top), (std::vector<std::string>{"b", "c", "a"}));
+    ClickHeader(*window, TReportModel::kFilesColumn);  // the report's own order again
+    EXPECT_EQ(window->Views().SortColumn(), -1);
+    ClickHeader(*window, TReportModel::kSizeColumn);  // largest first is Largest First
+    EXPECT_TRUE(window->FindAction("LargestFirst1")->isChecked());
+    EXPECT_EQ(ViewChildren(*window, top), (std::vector<std::string>{"a", "c", "b"}));
+    ClickHeader(*window, TReportModel::kFilesColumn);
+    EXPECT_FALSE(window->FindAction("LargestFirst1")->isChecked());
+    // Save As keeps the report's order whatever the view shows.
+    EXPECT_EQ(window->Tree().TopLevel(0)->Child(0)->Name(), "b");
+
+    window->resultField->header()->resizeSection(TReportModel::kSizeColumn, 123);
+    window->Views().ShowColumn(TReportModel::kFilesColumn, false);
+    Trigger(*window, "Exit1");
+  }
+  auto window = NewWindow();
+  window->show();
+  QApplication::processEvents();
+  EXPECT_EQ(window->resultField->header()->sectionSize(TReportModel::kSizeColumn), 123);
+  EXPECT_TRUE(window->resultField->isColumnHidden(TReportModel::kFilesColumn));
+  EXPECT_EQ(window->Views().SortColumn(), TReportModel::kFilesColumn);
+  EXPECT_EQ(window->Views().SortOrder(), Qt::DescendingOrder);
+  // A report read back is no scan's: it has no document and no file counts.
+  EXPECT_TRUE(window->Scan().Documents().empty());
+  EXPECT_FALSE(window->Tree().TopLevel(0)->HasFiles());
+  window->Views().ShowColumn(TReportModel::kFilesColumn, true);
+  EXPECT_EQ(window->resultField->header()->sectionSize(TReportModel::kSizeColumn), 123);
 }
 
 TEST(ReadableSize, BinaryUnitsLikeTheLabels) {
