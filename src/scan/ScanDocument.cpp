@@ -127,7 +127,7 @@ const ScanLink* TScanDocument::Link(std::uint64_t j) const {
 }
 
 std::size_t TScanDocument::HeapBytes() const {
-  std::size_t bytes = folders_.capacity() * sizeof(ScanFolder) + folderNames_.HeapBytes() +
+  std::size_t bytes = folders_.HeapBytes() + folderNames_.HeapBytes() +
                       open_.capacity() * sizeof(std::uint32_t) + FileRoom() * sizeof(FileRecord) +
                       files_.capacity() * sizeof(files_[0]) + fileNames_.HeapBytes() +
                       links_.capacity() * sizeof(links_[0]) +
@@ -271,7 +271,6 @@ void TScanDocument::Finish(std::vector<ScanProblem> problems, bool stopped) {
   files_.shrink_to_fit();
   fileNames_.Trim();
   folderNames_.Trim();
-  folders_.shrink_to_fit();
   links_.shrink_to_fit();
   hugeAllocated_.shrink_to_fit();
 }

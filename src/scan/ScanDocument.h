@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "scan/ChunkedArray.h"
 #include "scan/FolderAccess.h"
 #include "scan/UsageDirectory.h"
 #include "scan/UsageOptions.h"
@@ -179,7 +180,7 @@ class TScanDocument {
   bool stopped_ = false;
   std::vector<ScanProblem> problems_;
 
-  std::vector<ScanFolder> folders_;
+  TChunkedArray<ScanFolder> folders_;
   NameStore folderNames_;
   std::vector<std::uint32_t> open_;  // folders being walked, innermost last
 

@@ -129,7 +129,7 @@ void TUsageDirectory::TheFileProcedure(const std::string& fileName, const FileCo
   FileFacts facts;
   std::int64_t length = -1;
   std::int64_t size = MeasureFile(fileName, where, &facts, &length);
-  const int error = errno;  // before the record below can touch it
+  const int error = size < 0 ? errno : 0;  // before the record below can touch it
   // Decided here, in walk order, so the first name reached is the one that
   // counts for any number of workers.
   if (size > 0 && Options.HardLinksOnce && facts.links > 1 &&
