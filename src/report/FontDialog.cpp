@@ -119,3 +119,10 @@ void TFontDialog::SetColor(const QColor& color) {
   const int i = colors_->findData(QColor(color.rgb()));
   colors_->setCurrentIndex(i >= 0 ? i : 0);
 }
+
+void ApplyFontAndColor(QWidget& control, const QFont& font, const QColor& color) {
+  control.setFont(font);
+  QPalette palette = control.palette();
+  palette.setColor(QPalette::Text, color);
+  control.setPalette(palette);
+}

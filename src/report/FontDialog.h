@@ -26,3 +26,7 @@ class TFontDialog : public QDialog {
   QFont given_;  // as SetFont had it
   QFont shown_;  // as the chooser showed it then
 };
+
+// Gives a control the report's font and text colour (the Font command's
+// choice), each control keeping its own copy.
+void ApplyFontAndColor(QWidget& control, const QFont& font, const QColor& color);

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "dialogs/ModalHook.h"
+#include "report/FontDialog.h"
 #include "report/MyReport.h"
 #include "report/ReportPrint.h"
 #include "scan/Errors.h"
@@ -30,10 +31,7 @@ void TReportOutput::SetFont(const QFont& font) {
 
 void TReportOutput::ApplyFont(const QFont& font, const QColor& color) {
   fontColor_ = color;
-  printText_->setFont(font);
-  QPalette palette = printText_->palette();
-  palette.setColor(QPalette::Text, color);
-  printText_->setPalette(palette);
+  ApplyFontAndColor(*printText_, font, color);
 }
 
 QString TReportOutput::DefaultSaveName() const {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dialogs/DialogCommon.h"
+#include "report/FontDialog.h"
 #include "report/ReportModel.h"
 #include "report/ReportSortModel.h"
 #include "report/ShareBars.h"
@@ -323,8 +324,5 @@ void TReportViews::SetFont(const QFont& font) {
 
 void TReportViews::ApplyFont(const QFont& font, const QColor& color) {
   fontColor_ = color;
-  view_->setFont(font);
-  QPalette palette = view_->palette();
-  palette.setColor(QPalette::Text, color);
-  view_->setPalette(palette);
+  ApplyFontAndColor(*view_, font, color);
 }

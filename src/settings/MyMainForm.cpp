@@ -2,10 +2,9 @@
 
 #include <QEventLoop>
 #include <QPointer>
-#include <QResizeEvent>
 
 TMyMainForm::TMyMainForm(QWidget* owner, const QString& root, const QString& section)
-    : QMainWindow(owner), TFormSettings(*this, root, section) {}
+    : TPlacedWindow<QMainWindow>(owner, root, section) {}
 
 TMyMainForm::~TMyMainForm() {
   if (loop_) loop_->exit();
@@ -20,29 +19,8 @@ void TMyMainForm::Exec() {
   if (alive) loop_ = nullptr;
 }
 
-void TMyMainForm::showEvent(QShowEvent* event) {
-  QMainWindow::showEvent(event);
-  OnShown();
-}
-
-void TMyMainForm::resizeEvent(QResizeEvent* event) {
-  QMainWindow::resizeEvent(event);
-  OnResized(event->spontaneous());
-}
-
-void TMyMainForm::changeEvent(QEvent* event) {
-  QMainWindow::changeEvent(event);
-  if (event->type() == QEvent::WindowStateChange) OnStateChanged();
-}
-
-void TMyMainForm::moveEvent(QMoveEvent* event) {
-  QMainWindow::moveEvent(event);
-  OnMoved();
-}
-
 void TMyMainForm::setVisible(bool visible) {
-  // show() and showMaximized() come through here, and so do close() and hide().
-  if (visible && !isVisible()) OnShowing();
-  QMainWindow::setVisible(visible);
+  TPlacedWindow<QMainWindow>::setVisible(visible);
+  // close() and hide() come through here: they end Exec's loop.
   if (!visible && loop_) loop_->exit();
 }

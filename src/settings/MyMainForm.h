@@ -3,7 +3,7 @@
 #include <QMainWindow>
 #include <QString>
 
-#include "settings/FormSettings.h"
+#include "settings/PlacedWindow.h"
 
 class QEventLoop;
 
@@ -11,7 +11,7 @@ class QEventLoop;
 // runs, the same way a TMyForm dialog does. Exec shows it and runs an event
 // loop until it is closed or hidden, as a dialog's exec does, so the
 // program's one loop is the window's.
-class TMyMainForm : public QMainWindow, public TFormSettings {
+class TMyMainForm : public TPlacedWindow<QMainWindow> {
   Q_OBJECT
 
  public:
@@ -21,12 +21,6 @@ class TMyMainForm : public QMainWindow, public TFormSettings {
 
   void Exec();
   void setVisible(bool visible) override;
-
- protected:
-  void showEvent(QShowEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
-  void moveEvent(QMoveEvent* event) override;
-  void changeEvent(QEvent* event) override;
 
  private:
   QEventLoop* loop_ = nullptr;  // while Exec runs
