@@ -92,11 +92,7 @@ void TScanControl::RunRescan(TTreeNode* node) {
 }
 
 void TScanControl::ShowOutcome(ScanOutcome&& outcome) {
-  const std::size_t count = outcome.problems.size();
-  if (!outcome.stopped && count > 0) {
-    ShowText("All Done (" + std::to_string(count) + (count == 1 ? " problem" : " problems") +
-             ": View > Problems...)");
-  }
+  if (!outcome.stopped) ShowText(DoneText(outcome, true));
   problems_.SetProblems(std::move(outcome.problems));
 }
 

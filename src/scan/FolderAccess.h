@@ -10,7 +10,8 @@
 enum class EntryKind : unsigned char {
   File,    // an ordinary file
   Folder,  // a folder (never a link to one)
-  Other,   // links, pipes, sockets, devices: never measured, never entered
+  Other,   // links, pipes, sockets, devices: never entered, measured only when
+           // a walk counts every kind of entry
 };
 
 struct FolderEntry {
@@ -73,6 +74,10 @@ class FolderHandle {
   // The length in bytes of an ordinary file in this folder, or -1; `facts`,
   // when given, receives the rest of its status.
   std::int64_t FileLength(const char* name, FileFacts* facts = nullptr) const;
+  // The same for an entry of any kind (a link never followed): its st_size.
+  std::int64_t EntryLength(const char* name, FileFacts* facts) const;
+  // This folder's own status; false when it cannot be read.
+  bool Status(FileFacts& facts) const;
   int NativeHandle() const { return fd_; }
 
  private:
@@ -135,7 +140,12 @@ class TExclusions {
   bool NeedsPaths() const { return !paths_.empty(); }
   // `below` is the path below the starting folder ("a/b" for its
   // grand-child b); its last part is the name.
-  bool Excludes(const char* name, std::size_t nameLength, const std::string& below) const;
+  bool Excludes(const char* name, std::size_t nameLength, const std::string& below) const {
+    return Excluding(name, nameLength, below) != nullptr;
+  }
+  // The first pattern that leaves it out, or null.
+  const std::string* Excluding(const char* name, std::size_t nameLength,
+                               const std::string& below) const;
 
  private:
   std::vector<std::string> names_;

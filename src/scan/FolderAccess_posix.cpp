@@ -96,6 +96,20 @@ bool FolderHandle::Identify(FolderId& id) const {
   return true;
 }
 
+bool FolderHandle::Status(FileFacts& facts) const {
+  struct stat st;
+  if (::fstat(fd_, &st) != 0) return false;
+  TakeFacts(st, &facts);
+  return true;
+}
+
+std::int64_t FolderHandle::EntryLength(const char* name, FileFacts* facts) const {
+  struct stat st;
+  if (::fstatat(fd_, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return -1;
+  TakeFacts(st, facts);
+  return static_cast<std::int64_t>(st.st_size);
+}
+
 std::int64_t FolderHandle::FileLength(const char* name, FileFacts* facts) const {
   struct stat st;
   if (::fstatat(fd_, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return -1;
@@ -221,18 +235,18 @@ TExclusions::TExclusions(const std::vector<std::string>& patterns, const std::st
   }
 }
 
-bool TExclusions::Excludes(const char* name, std::size_t nameLength,
-                           const std::string& below) const {
+const std::string* TExclusions::Excluding(const char* name, std::size_t nameLength,
+                                          const std::string& below) const {
   for (const std::string& pattern : names_) {
-    if (WildcardMatches(pattern.c_str(), name, nameLength)) return true;
+    if (WildcardMatches(pattern.c_str(), name, nameLength)) return &pattern;
   }
-  if (paths_.empty()) return false;
+  if (paths_.empty()) return nullptr;
   const std::string whole = prefix_.empty() ? std::string() : prefix_ + below;
   const std::string& path = prefix_.empty() ? below : whole;
   for (const std::string& pattern : paths_) {
-    if (WildcardMatches(pattern.c_str(), path.data(), path.size())) return true;
+    if (WildcardMatches(pattern.c_str(), path.data(), path.size())) return &pattern;
   }
-  return false;
+  return nullptr;
 }
 
 std::size_t FolderHandleBudget() {

@@ -35,6 +35,11 @@ void TMyDirectory::PreProcessDirectoryProcedure(const std::string&) {}
 void TMyDirectory::PostProcessDirectoryProcedure(const std::string&) {}
 void TMyDirectory::FolderUnreadable(const std::string&, int) {}
 void TMyDirectory::FolderLeftOut(const std::string&, const char*, std::size_t, LeftOutReason) {}
+void TMyDirectory::FileLeftOut(const std::string&, const char*, std::size_t, LeftOutReason) {}
+void TMyDirectory::FolderMeasured(const std::string&, const FileFacts&) {}
+void TMyDirectory::StartingFolderUnreadable(const std::string& folder, int error) {
+  if (TWalkRules::Opening(error, true) != OpenOutcome::Missing) FolderUnreadable(folder, error);
+}
 
 void TMyDirectory::DoTheFileProcedure(const std::string& fileName, const FileContext& where) {
   if (!StopRequested.load(std::memory_order_relaxed)) TheFileProcedure(fileName, where);
@@ -59,7 +64,8 @@ void TMyDirectory::DoProcedureToDirectory(const std::string& folder) {
   }
   // A hook may start a nested walk, with its own starting folder and rules.
   const std::shared_ptr<const TWalkRules> outerRules = std::move(rules_);
-  rules_ = std::make_shared<const TWalkRules>(Exclude, ExcludeBelow, OneFileSystem, mounts_);
+  rules_ = std::make_shared<const TWalkRules>(Exclude, ExcludeBelow, OneFileSystem, mounts_,
+                                              CountHidden);
   struct RestoreRules {
     std::shared_ptr<const TWalkRules>& rules;
     std::shared_ptr<const TWalkRules> outer;
@@ -129,11 +135,15 @@ void TMyDirectory::DoProcedureToDirectory(const std::string& folder) {
         FolderUnreadable(path_, openError);
         continue;
       }
+      // A folder that cannot be opened still has its own blocks.
+      FileFacts self;
+      const bool measured =
+          MeasureFolders && !child.IsOpen() && parent.handle.EntryLength(name.c_str(), &self) >= 0;
       if (application_) application_->ProcessMessages();
       path_.resize(parent.pathLength);
       path_.resize(ChildPrefixLength(parent.pathLength), '/');
       path_ += name;
-      EnterFolder(std::move(child), openError, false);
+      EnterFolder(std::move(child), openError, false, measured ? &self : nullptr);
     } else {
       if (level.leftOut) {
         std::size_t told = level.leftOutTold;
@@ -146,7 +156,8 @@ void TMyDirectory::DoProcedureToDirectory(const std::string& folder) {
   }
 }
 
-void TMyDirectory::EnterFolder(FolderHandle handle, int openError, bool startingFolder) {
+void TMyDirectory::EnterFolder(FolderHandle handle, int openError, bool startingFolder,
+                               const FileFacts* self) {
   levels_.emplace_back();
   Level& level = levels_.back();
   level.pathLength = path_.size();
@@ -156,10 +167,20 @@ void TMyDirectory::EnterFolder(FolderHandle handle, int openError, bool starting
   PreProcessDirectoryProcedure(path_);
   TheDirectoryProcedure(path_);
   // The hooks get the path by reference; keep it as it was for them.
+  path_.resize(levels_.back().pathLength);
+  if (MeasureFolders) {
+    FileFacts facts;
+    if (self) facts = *self;
+    if (self || levels_.back().handle.Status(facts)) {
+      FolderMeasured(path_, facts);
+      path_.resize(levels_.back().pathLength);
+    }
+  }
   Level& current = levels_.back();
-  path_.resize(current.pathLength);
   if (!current.handle.IsOpen()) {
-    if (TWalkRules::Opening(openError, startingFolder) != OpenOutcome::Missing) {
+    if (startingFolder) {
+      StartingFolderUnreadable(path_, openError);
+    } else if (TWalkRules::Opening(openError, false) != OpenOutcome::Missing) {
       FolderUnreadable(path_, openError);
     }
     return;
@@ -185,9 +206,15 @@ void TMyDirectory::ReadFolder(Level& level) {
     FolderEntry entry;
     std::size_t filesSincePump = 0;
     while (reader.Next(entry)) {
-      if (entry.kind == EntryKind::File) {
+      if (entry.kind == EntryKind::File || (entry.kind == EntryKind::Other && AllKinds)) {
         if (!mask || StopRequested.load(std::memory_order_relaxed)) continue;
-        if (rules_->LeavesOut(entry, below)) continue;
+        if (const auto why = rules_->LeavesOut(entry, below)) {
+          if (pass == 0) {
+            path_.resize(level.pathLength);
+            FileLeftOut(path_, entry.name, entry.nameLength, *why);
+          }
+          continue;
+        }
         if (!matchAll && !NameMatches(*mask, entry.name)) continue;
         path_.resize(prefix, '/');
         path_.append(entry.name, entry.nameLength);
@@ -274,6 +301,8 @@ void TMyDirectory::WalkAhead(const std::string& folder) {
   settings.masks = Masks;
   settings.rules = rules_;
   settings.system = folderSystem_;
+  settings.allKinds = AllKinds;
+  settings.measureFolders = MeasureFolders;
   TReadAhead ahead(std::move(settings));
 
   struct Open {
@@ -341,8 +370,14 @@ void TMyDirectory::EnterAhead(TReadAhead& ahead, const std::shared_ptr<AheadFold
   TheDirectoryProcedure(path_);
   path_.resize(pathLength);
   if (!ready) return;
+  if (folder->measuredSelf) {
+    FolderMeasured(path_, folder->self);
+    path_.resize(pathLength);
+  }
   if (folder->openError != 0) {
-    if (TWalkRules::Opening(folder->openError, startingFolder) != OpenOutcome::Missing) {
+    if (startingFolder) {
+      StartingFolderUnreadable(path_, folder->openError);
+    } else if (TWalkRules::Opening(folder->openError, false) != OpenOutcome::Missing) {
       FolderUnreadable(path_, folder->openError);
     }
     return;
@@ -369,6 +404,13 @@ void TMyDirectory::EnterAhead(TReadAhead& ahead, const std::shared_ptr<AheadFold
         if (StopRequested.load(std::memory_order_relaxed)) break;
         const AheadFile& file = part->files[i];
         const char* name = part->names.data() + file.nameOffset;
+        if (file.leftOut != 0) {
+          if (pass == 0) {
+            path_.resize(pathLength);
+            FileLeftOut(path_, name, file.nameLength, static_cast<LeftOutReason>(file.leftOut - 1));
+          }
+          continue;
+        }
         if (!matchAll && !NameMatches(*mask, name)) continue;
         path_.resize(prefix, '/');
         path_.append(name, file.nameLength);

@@ -56,6 +56,12 @@ class TMyDirectory {
   // Where the starting folders lie below the folder that patterns with "/"
   // count from ("a/b"): a folder scanned again within a larger scan.
   std::string ExcludeBelow;
+  // Names beginning with "." are walked like any other.
+  bool CountHidden = false;
+  // Links, pipes, sockets and devices go to TheFileProcedure as files do.
+  bool AllKinds = false;
+  // Each folder's own status goes to FolderMeasured.
+  bool MeasureFolders = false;
 
   void SetState(TMessagePump* application, bool recurse);
   void AddMask(const std::string& mask) { Masks.push_back(mask); }
@@ -86,6 +92,18 @@ class TMyDirectory {
   // `folder` that the walk's rules leave out, with the reason.
   virtual void FolderLeftOut(const std::string& folder, const char* name, std::size_t nameLength,
                              LeftOutReason why);
+  // The same for a file (or, with AllKinds, any entry that is no folder),
+  // in listing order among the folder's files.
+  virtual void FileLeftOut(const std::string& folder, const char* name, std::size_t nameLength,
+                           LeftOutReason why);
+  // Told, after TheDirectoryProcedure, when MeasureFolders is set and the
+  // folder's own status could be read (from its parent when it cannot be
+  // opened).
+  virtual void FolderMeasured(const std::string& folder, const FileFacts& facts);
+  // Told, after TheDirectoryProcedure, in place of FolderUnreadable when a
+  // starting folder cannot be opened at all, missing ones included. Here:
+  // FolderUnreadable, except for a missing folder, which walks as empty.
+  virtual void StartingFolderUnreadable(const std::string& folder, int error);
 
  private:
   struct Level {
@@ -104,7 +122,8 @@ class TMyDirectory {
   void WalkAhead(const std::string& folder);
   void EnterAhead(TReadAhead& ahead, const std::shared_ptr<AheadFolder>& folder, bool ready,
                   bool startingFolder);
-  void EnterFolder(FolderHandle handle, int openError, bool startingFolder);
+  void EnterFolder(FolderHandle handle, int openError, bool startingFolder,
+                   const FileFacts* self = nullptr);
   void ReadFolder(Level& level);
   // Tells of the sub-folders the listing of the folder at path_[0,
   // folderLength) left out and placed before its kept sub-folder

@@ -278,12 +278,15 @@ struct AheadState {
     return ok;
   }
 
-  static void Measure(AheadPart& part, const FolderHandle& handle) {
+  void Measure(AheadPart& part, const FolderHandle& handle) const {
+    const bool allKinds = settings.allKinds;
     for (std::size_t i = 0; i < part.files.size(); ++i) {
       if ((i & 255) == 0 && StopRequested.load(std::memory_order_relaxed)) return;
       AheadFile& file = part.files[i];
+      if (file.leftOut != 0) continue;
+      const char* name = part.names.data() + file.nameOffset;
       const std::int64_t length =
-          handle.FileLength(part.names.data() + file.nameOffset, &file.facts);
+          allKinds ? handle.EntryLength(name, &file.facts) : handle.FileLength(name, &file.facts);
       // The reason travels with the failure: errno does not cross threads.
       file.length = length >= 0 ? length : -std::int64_t{errno > 0 ? errno : EIO};
     }
@@ -324,6 +327,11 @@ void AheadState::Read(std::unique_lock<std::mutex>& lock, const Folder& f,
   FolderHandle handle;
   if (parentOk) {
     handle = Open(from, f->name, f->openError);
+    if (settings.measureFolders) {
+      // A folder that cannot be opened still has its own blocks.
+      f->measuredSelf = handle.IsOpen() ? handle.Status(f->self)
+                                        : from && from->EntryLength(f->name.c_str(), &f->self) >= 0;
+    }
     spare.Close();
     if (!parent) {
       f->root = settings.rules->Root(handle);
@@ -432,17 +440,22 @@ void AheadState::List(std::unique_lock<std::mutex>& lock, const Folder& f, Folde
     f->listed = true;
     MarkDone(*f);
   };
+  const bool allKinds = settings.allKinds;
   while (reader.Next(entry)) {
-    if (const auto why = rules.LeavesOut(entry, below)) {
+    const bool isFile =
+        entry.kind == EntryKind::File || (allKinds && entry.kind == EntryKind::Other);
+    const auto why = rules.LeavesOut(entry, below);
+    if (why && !isFile) {
       if (entry.kind == EntryKind::Folder) f->leftOutChildren.Add(entry, *why, f->listing.size());
       continue;
     }
-    if (entry.kind == EntryKind::File) {
-      if (!keepFiles || !KeepsFile(entry.name)) continue;
+    if (isFile) {
+      if (!keepFiles || (!why && !KeepsFile(entry.name))) continue;
       part->files.push_back({static_cast<std::uint32_t>(part->names.size()),
                              static_cast<std::uint32_t>(entry.nameLength),
                              -1,
-                             {}});
+                             {},
+                             static_cast<std::uint8_t>(why ? 1 + static_cast<int>(*why) : 0)});
       part->names.append(entry.name, entry.nameLength + 1);
     } else if (entry.kind == EntryKind::Folder) {
       auto child = std::make_shared<AheadFolder>();

@@ -25,6 +25,8 @@ struct ReadAheadSettings {
   std::vector<std::string> masks;           // files matching none are left out; empty: keep none
   std::shared_ptr<const TWalkRules> rules;  // which folders and files are left out
   std::shared_ptr<TFolderSystem> system;    // null: the real one
+  bool allKinds = false;                    // links, pipes and devices are kept as files
+  bool measureFolders = false;              // each folder's own status is read
 };
 
 struct AheadFile {
@@ -32,6 +34,9 @@ struct AheadFile {
   std::uint32_t nameLength = 0;
   std::int64_t length = -1;  // when measured; a failure is minus the error number
   FileFacts facts;           // when measured
+  // 1 + the LeftOutReason when the rules leave it out (never measured), else 0:
+  // the walker tells of it in listing order.
+  std::uint8_t leftOut = 0;
 };
 
 struct AheadState;
@@ -53,6 +58,9 @@ struct AheadFolder {
   // Opened, but never entered, for this reason.
   std::optional<LeftOutReason> leftOut;
   bool parentLost = false;  // its parent could not be opened again
+  // Its own status, when the settings ask for it and it could be read.
+  FileFacts self;
+  bool measuredSelf = false;
   int readError = 0;
   std::vector<std::shared_ptr<AheadFolder>> children;  // sub-folders in listing order
   // The lister's until the listing ends: sub-folders left out at listing,

@@ -215,6 +215,13 @@ void TScanDocument::AddFile(const char* name, std::size_t nameLength, std::int64
   ++fileCount_;
 }
 
+void TScanDocument::AddFolderOwn(std::int64_t counted, std::int64_t allocated) {
+  if (open_.empty()) return;
+  ScanFolder& folder = folders_[open_.back()];
+  AddSaturating(folder.bytes, std::max<std::int64_t>(counted, 0));
+  AddSaturating(folder.allocated, std::max<std::int64_t>(allocated, 0));
+}
+
 void TScanDocument::AddLeftOut(const char* name, std::size_t nameLength, LeftOutReason why) {
   if (open_.empty()) return;
   const std::uint32_t i = NewFolder(name, nameLength);

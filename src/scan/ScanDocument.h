@@ -34,9 +34,10 @@ struct ScanFolder {
   std::uint64_t firstFile = 0;     // its files are [firstFile, firstFile + files) when kept
   std::uint64_t files = 0;         // its own files, each name of a linked file counting
   std::uint64_t filesBelow = 0;    // its own and those of every folder below
-  std::int64_t bytes = 0;          // its own files as the report counts them
-  std::int64_t allocated = 0;      // its own files' allocated bytes
-  std::int64_t bytesBelow = 0;     // the report's total for it: its own and below
+  // Its own files as the report counts them, and its own blocks when the scan counts folders.
+  std::int64_t bytes = 0;
+  std::int64_t allocated = 0;   // the same in allocated bytes
+  std::int64_t bytesBelow = 0;  // the report's total for it: its own and below
   std::int64_t allocatedBelow = 0;
   // Newest modification time of a file in it or below (seconds since 1970);
   // kNoTime when there is none.
@@ -117,6 +118,9 @@ class TScanDocument {
   // unused); `counted` what the report counted for it (-1: nothing).
   void AddFile(const char* name, std::size_t nameLength, std::int64_t length, std::int64_t counted,
                const FileFacts& facts);
+  // The innermost open folder's own blocks, when the scan counts them:
+  // `counted` adds to its bytes, `allocated` to its allocated bytes.
+  void AddFolderOwn(std::int64_t counted, std::int64_t allocated);
   // A sub-folder of the innermost open folder that the walk did not enter.
   void AddLeftOut(const char* name, std::size_t nameLength, LeftOutReason why);
   // The innermost open folder could not be listed, wholly or in part.

@@ -42,8 +42,14 @@ void TUsageDirectory::SetState(TMessagePump* application, TReportTree* tree,
   OneFileSystem = options.OneFileSystem;
   Exclude = options.Exclude;
   ExcludeBelow = options.StartBelow;
+  CountHidden = options.CountHidden || options.CountLikeDu;
+  AllKinds = options.CountLikeDu;
+  MeasureFolders = options.CountLikeDu;
+  exclusions_ = TExclusions(options.Exclude, options.StartBelow);
   open_.clear();
   linkedFiles_.clear();
+  leftOut_ = {};
+  unreadableStarts_ = 0;
   document_.reset();
   if (options.Record != ScanRecord::None) {
     document_ = std::make_shared<TScanDocument>();
@@ -62,7 +68,8 @@ std::int64_t TUsageDirectory::MeasureFile(const std::string& fileName, const Fil
     length = where.length;
     status = where.facts;
   } else if (where.folder && where.name) {
-    length = where.folder->FileLength(where.name, &status);
+    length = AllKinds ? where.folder->EntryLength(where.name, &status)
+                      : where.folder->FileLength(where.name, &status);
   } else {
     length = FileLengthOfPath(fileName, &status);
   }
@@ -71,7 +78,7 @@ std::int64_t TUsageDirectory::MeasureFile(const std::string& fileName, const Fil
     length = -1;
     return -1;
   }
-  if (Options.CountAllocated) return status.allocated;
+  if (Options.CountAllocated || Options.CountLikeDu) return status.allocated;
   if (Options.AllowForSectorSize) {
     // A sector size of 0 or less cannot round anything: a failure, never a
     // negative total.
@@ -132,7 +139,7 @@ void TUsageDirectory::TheFileProcedure(const std::string& fileName, const FileCo
   const int error = size < 0 ? errno : 0;  // before the record below can touch it
   // Decided here, in walk order, so the first name reached is the one that
   // counts for any number of workers.
-  if (size > 0 && Options.HardLinksOnce && facts.links > 1 &&
+  if (size > 0 && (Options.HardLinksOnce || Options.CountLikeDu) && facts.links > 1 &&
       !linkedFiles_.insert(FolderId{facts.device, facts.inode}).second) {
     size = 0;
   }
@@ -166,10 +173,63 @@ void TUsageDirectory::FolderUnreadable(const std::string& folder, int error) {
   if (document_) document_->MarkUnlisted();
 }
 
-void TUsageDirectory::FolderLeftOut(const std::string&, const char* name, std::size_t nameLength,
-                                    LeftOutReason why) {
+void TUsageDirectory::FolderLeftOut(const std::string& folder, const char* name,
+                                    std::size_t nameLength, LeftOutReason why) {
   if (StopRequested || open_.empty()) return;
   if (document_) document_->AddLeftOut(name, nameLength, why);
+  Told(folder, name, nameLength, why);
+  // Where another disk begins stays in sight, as a line without a size.
+  const TUsage& parent = open_.back();
+  if (why == LeftOutReason::OtherFileSystem && Tree && parent.node &&
+      (Options.MaxDepth <= 0 || parent.depth + 1 <= Options.MaxDepth)) {
+    Tree->AddChild(parent.node, std::string(name, nameLength));
+  }
+}
+
+void TUsageDirectory::FileLeftOut(const std::string& folder, const char* name,
+                                  std::size_t nameLength, LeftOutReason why) {
+  if (StopRequested || open_.empty()) return;
+  Told(folder, name, nameLength, why);
+}
+
+void TUsageDirectory::Told(const std::string& folder, const char* name, std::size_t nameLength,
+                           LeftOutReason why) {
+  ++leftOut_[static_cast<std::size_t>(why)];
+  std::string path = JoinPath(folder, std::string(name, nameLength));
+  std::string reason = "Left out: ";
+  switch (why) {
+    case LeftOutReason::Hidden:
+      reason += "hidden";
+      break;
+    case LeftOutReason::Excluded: {
+      // The pattern's paths count from the starting folder.
+      const std::size_t start = open_.front().PathLength();
+      const std::string below =
+          path.size() > start ? path.substr(start) : std::string(name, nameLength);
+      const std::string* pattern = exclusions_.Excluding(name, nameLength, below);
+      reason += pattern ? "excluded by " + *pattern : "excluded";
+      break;
+    }
+    case LeftOutReason::OtherFileSystem:
+      reason += "another file system";
+      break;
+    case LeftOutReason::PseudoFileSystem:
+      reason += "a pseudo file system";
+      break;
+  }
+  problems_.push_back({std::move(path), std::move(reason), true});
+}
+
+void TUsageDirectory::FolderMeasured(const std::string&, const FileFacts& facts) {
+  if (StopRequested || open_.empty() || !Options.CountLikeDu) return;
+  AddBytes(open_.back(), facts.allocated);
+  if (document_) document_->AddFolderOwn(facts.allocated, facts.allocated);
+}
+
+void TUsageDirectory::StartingFolderUnreadable(const std::string& folder, int error) {
+  if (StopRequested || open_.empty()) return;
+  ++unreadableStarts_;
+  FolderUnreadable(folder, error);
 }
 
 void TUsageDirectory::PostProcessDirectoryProcedure(const std::string&) {
@@ -217,6 +277,8 @@ ScanOutcome Walk(const UsageOptions& options, TReportTree& tree, TMessagePump* a
   // A scan cut short must not read as the real result.
   outcome.stopped = StopRequested;
   outcome.problems = walker.TakeProblems();
+  outcome.leftOut = walker.LeftOutTally();
+  outcome.unreadableStarts = walker.UnreadableStarts();
   if (walker.Document()) {
     outcome.document = walker.Document();
     outcome.document->Finish(outcome.problems, outcome.stopped);
@@ -244,7 +306,7 @@ ScanOutcome RescanUsageFolder(TTreeNode* node, const UsageOptions& options, TRep
   if (!outcome.stopped) {
     tree.ReplaceSubtree(node, scan, static_cast<std::int64_t>(options.MinSizeK) * 1024);
   }
-  if (statusLine) statusLine->ShowText(outcome.stopped ? kRescanStoppedText : "All Done");
+  if (statusLine) statusLine->ShowText(outcome.stopped ? kRescanStoppedText : DoneText(outcome));
   return outcome;
 }
 
@@ -252,6 +314,47 @@ ScanOutcome RunUsageScan(const UsageOptions& options, TReportTree& tree, TMessag
                          TStatusLine* statusLine, TUsageDirectory** running) {
   if (options.ClearReport) tree.Clear();
   ScanOutcome outcome = Walk(options, tree, application, statusLine, running);
-  if (statusLine) statusLine->ShowText(outcome.stopped ? kScanStoppedText : "All Done");
+  if (statusLine) statusLine->ShowText(outcome.stopped ? kScanStoppedText : DoneText(outcome));
   return outcome;
+}
+
+std::size_t ScanOutcome::ReadProblems() const {
+  std::size_t count = 0;
+  for (const ScanProblem& p : problems) count += p.leftOut ? 0 : 1;
+  return count;
+}
+
+std::string LeftOutText(const ScanOutcome& outcome) {
+  static const char* const kinds[][2] = {
+      {"hidden item", "hidden items"},
+      {"excluded item", "excluded items"},
+      {"pseudo file system", "pseudo file systems"},
+      {"folder on another file system", "folders on other file systems"},
+  };
+  std::string text;
+  for (std::size_t i = 0; i < outcome.leftOut.size(); ++i) {
+    const std::size_t n = outcome.leftOut[i];
+    if (n == 0) continue;
+    if (!text.empty()) text += ", ";
+    text += std::to_string(n) + ' ' + kinds[i][n == 1 ? 0 : 1];
+  }
+  return text.empty() ? text : text + " not counted";
+}
+
+std::string DoneText(const ScanOutcome& outcome, bool pointToProblems) {
+  std::string text = "All Done";
+  if (outcome.unreadableStarts > 0) {
+    text = "Done, but " + std::to_string(outcome.unreadableStarts) +
+           (outcome.unreadableStarts == 1 ? " starting folder" : " starting folders") +
+           " could not be read";
+  }
+  std::string details;
+  const std::size_t problems = outcome.ReadProblems();
+  if (pointToProblems && problems > 0) {
+    details = std::to_string(problems) + (problems == 1 ? " problem" : " problems");
+  }
+  const std::string leftOut = LeftOutText(outcome);
+  if (!leftOut.empty()) details += (details.empty() ? "" : ", ") + leftOut;
+  if (pointToProblems && !details.empty()) details += ": View > Problems...";
+  return details.empty() ? text : text + " (" + details + ")";
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -36,10 +37,16 @@ class TUsage {
 
 // A folder that could not be listed or a file that could not be measured,
 // with the system's reason ("Permission denied").
+// An entry the walk's rules left out goes in the same list, `leftOut` set
+// and its reason saying why ("Left out: hidden").
 struct ScanProblem {
   std::string path;
   std::string reason;
+  bool leftOut = false;
 };
+
+// Entries left out by the walk's rules, by LeftOutReason.
+using LeftOutCounts = std::array<std::size_t, 4>;
 
 class TScanDocument;
 
@@ -69,6 +76,10 @@ class TUsageDirectory : public TMyDirectory {
   // SetState starts a new one.
   const std::shared_ptr<TScanDocument>& Document() const { return document_; }
 
+  // What the rules left out, by reason; starting folders that could not be opened.
+  const ::LeftOutCounts& LeftOutTally() const { return leftOut_; }
+  std::size_t UnreadableStarts() const { return unreadableStarts_; }
+
   // Figures for progress displays.
   std::uint64_t FoldersSeen() const { return foldersSeen_; }
   std::uint64_t FilesSeen() const { return filesSeen_; }
@@ -81,8 +92,15 @@ class TUsageDirectory : public TMyDirectory {
   void FolderUnreadable(const std::string& folder, int error) override;
   void FolderLeftOut(const std::string& folder, const char* name, std::size_t nameLength,
                      LeftOutReason why) override;
+  void FileLeftOut(const std::string& folder, const char* name, std::size_t nameLength,
+                   LeftOutReason why) override;
+  void FolderMeasured(const std::string& folder, const FileFacts& facts) override;
+  void StartingFolderUnreadable(const std::string& folder, int error) override;
 
  private:
+  // Counts a left-out entry and lists it among the problems with its reason.
+  void Told(const std::string& folder, const char* name, std::size_t nameLength, LeftOutReason why);
+
   struct FileIdHash {
     std::size_t operator()(const FolderId& id) const {
       return std::hash<std::uint64_t>()(id.inode * 0x9E3779B97F4A7C15ull ^ id.device);
@@ -93,6 +111,9 @@ class TUsageDirectory : public TMyDirectory {
   // Files with several names already counted, when each counts once.
   std::unordered_set<FolderId, FileIdHash> linkedFiles_;
   std::vector<ScanProblem> problems_;
+  TExclusions exclusions_;  // to name the pattern that left an entry out
+  ::LeftOutCounts leftOut_{};
+  std::size_t unreadableStarts_ = 0;
   std::shared_ptr<TScanDocument> document_;
   std::uint64_t foldersSeen_ = 0;
   std::uint64_t filesSeen_ = 0;
@@ -100,11 +121,22 @@ class TUsageDirectory : public TMyDirectory {
 
 // How a scan ended.
 struct ScanOutcome {
-  bool stopped = false;  // ended by Stop: the report is incomplete
-  std::vector<ScanProblem> problems;
+  bool stopped = false;               // ended by Stop: the report is incomplete
+  std::vector<ScanProblem> problems;  // read errors and left-out entries, in walk order
+  LeftOutCounts leftOut{};
+  std::size_t unreadableStarts = 0;  // starting folders that could not be opened
+  std::size_t ReadProblems() const;  // the problems that are no left-out entry
   // What the scan read, when its options asked for a record of it.
   std::shared_ptr<TScanDocument> document;
 };
+
+// "12 hidden items, 1 excluded item not counted"; empty when nothing was left out.
+std::string LeftOutText(const ScanOutcome& outcome);
+// How a scan that was not stopped ended: "All Done", or "Done, but 1
+// starting folder could not be read", with what was left out after it in
+// brackets; `pointToProblems` adds the count of read problems and where to
+// see them.
+std::string DoneText(const ScanOutcome& outcome, bool pointToProblems = false);
 
 extern const char* const kScanStoppedText;    // "Stopped: the report is incomplete"
 extern const char* const kRescanStoppedText;  // "Stopped: the report is unchanged"

@@ -25,6 +25,13 @@ struct UsageOptions {
   bool HardLinksOnce = false;
   // Folders on another device than their starting folder are not entered.
   bool OneFileSystem = false;
+  // Names beginning with "." are walked and counted like any other.
+  bool CountHidden = false;
+  // Count what du counts: the allocated blocks of every file, folder,
+  // symbolic link and other entry, each inode once, hidden names included.
+  // Takes the place of CountAllocated, HardLinksOnce and CountHidden, and
+  // of AllowForSectorSize, which it overrides.
+  bool CountLikeDu = false;
   // Names or paths below a starting folder that are left out (see TExclusions).
   std::vector<std::string> Exclude;
   // Levels the starting folders stand below a top-level line, for MaxDepth:

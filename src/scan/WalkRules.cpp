@@ -3,8 +3,8 @@
 #include <cerrno>
 
 TWalkRules::TWalkRules(const std::vector<std::string>& exclude, const std::string& excludeBelow,
-                       bool oneFileSystem, const std::vector<MountInfo>& mounts)
-    : exclusions_(exclude, excludeBelow), oneFileSystem_(oneFileSystem) {
+                       bool oneFileSystem, const std::vector<MountInfo>& mounts, bool countHidden)
+    : exclusions_(exclude, excludeBelow), oneFileSystem_(oneFileSystem), countHidden_(countHidden) {
   for (const MountInfo& mount : mounts) {
     if (!mount.pseudo) continue;
     pseudoDevices_.insert(mount.device);

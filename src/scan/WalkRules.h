@@ -64,17 +64,17 @@ class TWalkRules {
   // `exclude` and `excludeBelow` as TExclusions takes them; `mounts` the
   // system's, whose pseudo file systems are never entered.
   TWalkRules(const std::vector<std::string>& exclude, const std::string& excludeBelow,
-             bool oneFileSystem, const std::vector<MountInfo>& mounts);
+             bool oneFileSystem, const std::vector<MountInfo>& mounts, bool countHidden = false);
 
   // Whether LeavesOut needs the listed folder's path below the starting folder.
   bool NeedsPaths() const { return exclusions_.NeedsPaths(); }
 
   // A listed file or folder: kept (no reason) or left out, for its hidden
-  // name or an exclusion. `below`: the listed folder's path below the
+  // name (unless hidden names count) or an exclusion. `below`: the listed folder's path below the
   // starting folder and a "/" (empty for the starting folder), only when
   // NeedsPaths(); lengthened during the call and given back as it was.
   std::optional<LeftOutReason> LeavesOut(const FolderEntry& entry, std::string& below) const {
-    if (entry.name[0] == '.') return LeftOutReason::Hidden;
+    if (entry.name[0] == '.' && !countHidden_) return LeftOutReason::Hidden;
     if (exclusions_.Empty()) return std::nullopt;
     return Excluded(entry, below);
   }
@@ -115,6 +115,7 @@ class TWalkRules {
 
   TExclusions exclusions_;
   bool oneFileSystem_ = false;
+  bool countHidden_ = false;
   std::unordered_set<std::uint64_t> pseudoDevices_;
   // Last names of the pseudo file systems' mount points: only sub-folders
   // with such a name need a look at their device.

@@ -95,7 +95,7 @@ int FuzzWalker(const std::uint8_t* data, std::size_t size) {
   TReportTree tree;
   const ScanOutcome outcome = RunUsageScan(options, tree, nullptr, nullptr);
   FUZZ_CHECK(!outcome.stopped);
-  FUZZ_CHECK(outcome.problems.empty());
+  FUZZ_CHECK(outcome.ReadProblems() == 0);
   const auto shown =
       std::count_if(folders.begin(), folders.end(), [](const Folder& f) { return !f.hidden; });
   FUZZ_CHECK(tree.Count() == static_cast<std::size_t>(shown));

@@ -64,17 +64,27 @@ class IndependentCount {
     if (DIR* dir = ::opendir(path.c_str())) {
       while (const dirent* e = ::readdir(dir)) {
         const std::string name = e->d_name;
-        if (name[0] == '.') continue;
+        if (name == "." || name == "..") continue;
+        if (name[0] == '.' && !o_.CountHidden && !o_.CountLikeDu) continue;
         struct stat st {};
         if (::lstat((path + "/" + name).c_str(), &st) == 0) entries.emplace_back(name, st);
       }
       ::closedir(dir);
     }
+    // As du counts: every entry's blocks, the folder's own too.
+    const bool du = o_.CountLikeDu;
     std::int64_t total = 0;
+    if (du) {
+      struct stat self {};
+      ::lstat(path.c_str(), &self);
+      total += self.st_blocks * 512LL;
+    }
     for (const auto& [name, st] : entries) {
-      if (!S_ISREG(st.st_mode) || Excluded(name, below + name)) continue;
-      std::int64_t bytes = o_.CountAllocated ? st.st_blocks * 512LL : st.st_size;
-      if (o_.HardLinksOnce && st.st_nlink > 1 && !seen_.insert({st.st_dev, st.st_ino}).second) {
+      if (S_ISDIR(st.st_mode) || (!S_ISREG(st.st_mode) && !du)) continue;
+      if (Excluded(name, below + name)) continue;
+      std::int64_t bytes = o_.CountAllocated || du ? st.st_blocks * 512LL : st.st_size;
+      if ((o_.HardLinksOnce || du) && st.st_nlink > 1 &&
+          !seen_.insert({st.st_dev, st.st_ino}).second) {
         bytes = 0;
       }
       total += bytes;
@@ -82,7 +92,10 @@ class IndependentCount {
     totals_[key] = 0;
     for (const auto& [name, st] : entries) {
       if (!S_ISDIR(st.st_mode) || Excluded(name, below + name)) continue;
-      if (o_.OneFileSystem && st.st_dev != rootDevice_) continue;
+      if (o_.OneFileSystem && st.st_dev != rootDevice_) {
+        totals_[key + "/" + name] = -2;  // a line without a size
+        continue;
+      }
       total += Walk(path + "/" + name, key + "/" + name, below + name + "/");
     }
     totals_[key] = total;
@@ -103,10 +116,11 @@ std::map<std::string, std::int64_t> ReportTotals(const TReportTree& tree) {
     const TTreeNode* node = tree.NodeAt(static_cast<std::int64_t>(i));
     std::string key;
     for (const TTreeNode* n = node; n; n = n->Parent()) {
-      const std::string name = n->Label().substr(10);
+      const std::string name = n->Name();
       key = key.empty() ? name : name + "/" + key;
     }
-    totals[key] = node->Failed() ? -1 : node->Bytes();
+    // A line without a size (a mount point left out) reads as -2.
+    totals[key] = !node->HasSize() ? -2 : node->Failed() ? -1 : node->Bytes();
   }
   return totals;
 }
@@ -129,6 +143,14 @@ void MakeCountingTree(const TempTree& t) {
   WriteAt(t.Path("data/b/node_modules/x.js"), 0, 3000);
   WriteAt(t.Path("data/build/out.o"), 0, 7000);
   WriteAt(t.Path("other/c.log"), 0, 5000);
+  // What only counting hidden names, or counting as du does, sees.
+  WriteAt(t.Path("data/a/.hidden"), 0, 600);
+  t.Folder("data/b/.cache");
+  WriteAt(t.Path("data/b/.cache/blob"), 0, 9000);
+  Link(t, "data/b/.cache/blob", "data/b/.cache/blob-again");
+  ASSERT_EQ(::symlink(std::string(200, 'x').c_str(), t.Path("data/a/long-link").c_str()), 0);
+  ASSERT_EQ(::symlink("small.txt", t.Path("data/a/short-link").c_str()), 0);
+  ASSERT_EQ(::mkfifo(t.Path("data/build/pipe").c_str(), 0644), 0);
 }
 
 // Each option alone and all together, with 1 and 8 workers, against the
@@ -147,6 +169,14 @@ void ExpectEveryOptionAgrees(const TempTree& t) {
   cases.emplace_back("one file system", base);
   cases.back().second.OneFileSystem = true;
   cases.emplace_back("exclude", base);
+  cases.back().second.Exclude = exclude;
+  cases.emplace_back("hidden", base);
+  cases.back().second.CountHidden = true;
+  cases.emplace_back("as du", base);
+  cases.back().second.CountLikeDu = true;
+  cases.emplace_back("as du, one file system, exclude", base);
+  cases.back().second.CountLikeDu = true;
+  cases.back().second.OneFileSystem = true;
   cases.back().second.Exclude = exclude;
   cases.emplace_back("all on", base);
   cases.back().second.CountAllocated = true;
@@ -209,7 +239,7 @@ TEST(CountingOptions, OneFileSystemLeavesASecondFileSystemOut) {
   TReportTree tree;
   RunUsageScan(o, tree, nullptr, nullptr);
   const auto totals = ReportTotals(tree);
-  EXPECT_EQ(totals.count(t.Path("data/b/mnt")), 0u) << "not entered, no node";
+  EXPECT_EQ(totals.at(t.Path("data/b/mnt")), -2) << "not entered: a line without a size";
   EXPECT_EQ(totals.at(t.Path("data/b")), 20000 + (1 << 20) + 3000);
   // Started on the mount itself, its own file system is the one to stay on.
   o.Folders = {t.Path("data/b/mnt")};

@@ -181,11 +181,26 @@ TEST(UsageScan, ProblemsNameWhatCouldNotBeReadAndWhy) {
   EXPECT_EQ(out->substr(out->find("--\n") + 3), shut + locked) << *out;
 }
 
-TEST(UsageScan, MissingFolderOrFileAsStartGivesZeroUnmarked) {
+// A typo in a starting folder is a failure, never an empty folder: the line
+// stays, marked, with the system's reason among the problems, on either walk.
+TEST(UsageScan, MissingFolderOrFileAsStartIsMarkedAndReported) {
   TempTree t;
   t.File("file", 5000);
-  EXPECT_EQ(Scan({t.Path("none"), t.Path("file")}),
-            "......0K  " + t.Path("none") + "\r\n......0K  " + t.Path("file") + "\r\n");
+  t.File("real/f", 2048);
+  for (const std::int32_t threads : {1, 4}) {
+    UsageOptions o;
+    o.Folders = {t.Path("none"), t.Path("real"), t.Path("file")};
+    o.Threads = threads;
+    TReportTree tree;
+    const ScanOutcome outcome = RunUsageScan(o, tree, nullptr, nullptr);
+    EXPECT_EQ(tree.TextForm(), "......0K *" + t.Path("none") + "\r\n......2K  " + t.Path("real") +
+                                   "\r\n......0K *" + t.Path("file") + "\r\n");
+    ASSERT_EQ(outcome.problems.size(), 2u);
+    EXPECT_EQ(outcome.problems[0].reason, "No such file or directory");
+    EXPECT_EQ(outcome.problems[1].reason, "Not a directory");
+    EXPECT_EQ(outcome.unreadableStarts, 2u);
+    EXPECT_EQ(DoneText(outcome), "Done, but 2 starting folders could not be read");
+  }
 }
 
 TEST(UsageScan, DepthLimitStillCountsDeeperFolders) {
