@@ -5,6 +5,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <clocale>
 #include <cstdio>
@@ -23,6 +24,7 @@ namespace {
 
 constexpr int kExitOk = 0;
 constexpr int kExitWriteFailed = 1;
+constexpr int kExitUnreadableStart = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitInterrupted = 130;
 
@@ -37,7 +39,8 @@ void OnInterrupt(int) {
 
 const char kUsage[] =
     "Usage: vorntools-scan [--depth N] [--min-size K] [--sector-size BYTES] [--sort]\n"
-    "                      [--allocated] [--hard-links-once] [--one-file-system]\n"
+    "                      [--allocated] [--hard-links-once] [--hidden] [--du]\n"
+    "                      [--one-file-system]\n"
     "                      [--exclude PATTERN]... [--threads N] [--output FILE]\n"
     "                      [--problems FILE] FOLDER...\n";
 
@@ -55,6 +58,10 @@ void PrintHelp() {
                "  --allocated           count the space the disk gives each file (its blocks)\n"
                "                        instead of its length; not with --sector-size\n"
                "  --hard-links-once     count a file with several names at the first one\n"
+               "  --hidden              count files and folders whose names begin with '.'\n"
+               "  --du                  count what du -k counts: the blocks of every file,\n"
+               "                        folder, link and other entry, each inode once,\n"
+               "                        hidden names too; not with --sector-size\n"
                "  -x, --one-file-system do not enter folders on another file system than\n"
                "                        their starting folder\n"
                "  --exclude PATTERN     leave out folders and files whose name matches\n"
@@ -64,14 +71,28 @@ void PrintHelp() {
                "  --threads N           read folders on N threads (0: automatic, 1 on a\n"
                "                        spinning disk, 8 otherwise; 1: no read-ahead)\n"
                "  --output FILE         write the report to FILE instead of standard output\n"
-               "  --problems FILE       write what could not be read to FILE, a line each:\n"
-               "                        the path, a TAB and the reason ('-': standard error)\n"
+               "  --problems FILE       write what could not be read, and what was left out,\n"
+               "                        to FILE, a line each: the path, a TAB and the reason\n"
+               "                        ('Left out: hidden' and the like for what was left\n"
+               "                        out; '-': standard error)\n"
                "  --help                show this help\n"
                "  --version             show the version\n"
                "\n"
+               "What each choice counts, against du:\n"
+               "  (none)             file lengths; no hidden names, folders or links:\n"
+               "                     below du --apparent-size -b\n"
+               "  --sector-size B    each file's length in whole units of B bytes\n"
+               "  --allocated        each file's blocks; no hidden names, folders or links:\n"
+               "                     below du -k\n"
+               "  --hard-links-once  a file with several names once, as du does\n"
+               "  --hidden           hidden names counted, as du does\n"
+               "  --du               the same as du -k (with -x: du -x -k), in bytes\n"
+               "\n"
                "A '*' after the size marks a folder in or below which something could not be\n"
-               "measured. Numbers are decimal, or hexadecimal after '$'.\n"
-               "Exit status: 0 done, 1 the report could not be written, 2 wrong usage,\n"
+               "measured. A folder on another file system left out by -x has a line without\n"
+               "a size. Numbers are decimal, or hexadecimal after '$'.\n"
+               "Exit status: 0 done, 1 a starting folder could not be read (the reason is on\n"
+               "standard error) or the report could not be written, 2 wrong usage,\n"
                "130 interrupted (the partial report is written).\n";
 }
 
@@ -192,6 +213,14 @@ int main(int argc, char** argv) {
       options.HardLinksOnce = true;
       continue;
     }
+    if (arg == "--hidden") {
+      options.CountHidden = true;
+      continue;
+    }
+    if (arg == "--du") {
+      options.CountLikeDu = true;
+      continue;
+    }
     if (arg == "--one-file-system" || arg == "-x") {
       options.OneFileSystem = true;
       continue;
@@ -240,12 +269,17 @@ int main(int argc, char** argv) {
       if (*number < 0) return UsageError("option '--threads' needs a number of 0 or more");
       options.Threads = *number;
     } else {
+      // Nothing can be counted in units of no size.
+      if (*number < 1) return UsageError("option '--sector-size' needs a number of 1 or more");
       options.AllowForSectorSize = true;
       options.SectorBytes = *number;
     }
   }
   if (options.CountAllocated && options.AllowForSectorSize) {
     return UsageError("--allocated and --sector-size cannot be used together");
+  }
+  if (options.CountLikeDu && options.AllowForSectorSize) {
+    return UsageError("--du and --sector-size cannot be used together");
   }
   if (options.Folders.empty()) return UsageError("no folder given");
   if (haveOutput && output.empty()) return UsageError("option '--output' needs a file name");
@@ -289,5 +323,17 @@ int main(int argc, char** argv) {
       return CannotCreate(problemsFile);
     }
   }
-  return interrupted ? kExitInterrupted : kExitOk;
+  if (interrupted) return kExitInterrupted;
+  // A starting folder that could not be read is a failure, as for du.
+  if (outcome.unreadableStarts == 0) return kExitOk;
+  for (const ScanProblem& problem : outcome.problems) {
+    if (problem.leftOut) continue;
+    if (std::find(options.Folders.begin(), options.Folders.end(), problem.path) ==
+        options.Folders.end()) {
+      continue;
+    }
+    std::cerr << "vorntools-scan: cannot read '" << TerminalSafe(problem.path)
+              << "': " << problem.reason << "\n";
+  }
+  return kExitUnreadableStart;
 }

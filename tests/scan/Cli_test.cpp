@@ -122,6 +122,9 @@ TEST(VorntoolsScan, WrongUsageExitsWithTwo) {
       {{"--frobnicate", "/"}, "unknown option '--frobnicate'"},
       {{"--depth"}, "needs a value"},
       {{"--sort"}, "no folder given"},
+      {{"--sector-size", "0", "/"}, "'--sector-size' needs a number of 1 or more"},
+      {{"--sector-size=-512", "/"}, "'--sector-size' needs a number of 1 or more"},
+      {{"--du", "--sector-size", "512", "/"}, "--du and --sector-size cannot be used together"},
   };
   for (const auto& c : cases) {
     const Result r = RunScanTool(t, c.args);
@@ -195,6 +198,29 @@ TEST(VorntoolsScan, ProblemsGoToTheirFileALineEach) {
       {t.Root()});
   if (!out) GTEST_SKIP() << "SKIPPED LOUDLY: cannot run as an unprivileged user here";
   EXPECT_EQ(*out, "0|" + t.Path("data/shut") + "\tPermission denied\n");
+}
+
+// What the rules leave out goes to the problems file with its reason, and a
+// starting folder that cannot be read fails the command, as it fails du.
+TEST(VorntoolsScan, LeftOutEntriesAndUnreadableStartsAreReported) {
+  TempTree t;
+  t.File("data/.hidden", 4000);
+  t.File("data/x.tmp", 1);
+  t.File("data/kept", 2048);
+  const Result r =
+      RunScanTool(t, {"--exclude", "*.tmp", "--problems", "-", t.Path("data"), t.Path("typo")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "......2K  " + t.Path("data") + "\r\n......0K *" + t.Path("typo") + "\r\n");
+  EXPECT_NE(r.err.find(t.Path("data/.hidden") + "\tLeft out: hidden\n"), std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find(t.Path("data/x.tmp") + "\tLeft out: excluded by *.tmp\n"),
+            std::string::npos);
+  EXPECT_NE(r.err.find("vorntools-scan: cannot read '" + t.Path("typo") +
+                       "': No such file or directory\n"),
+            std::string::npos);
+  const Result hidden = RunScanTool(t, {"--hidden", t.Path("data")});
+  EXPECT_EQ(hidden.status, 0);
+  EXPECT_EQ(hidden.out, "......6K  " + t.Path("data") + "\r\n");
 }
 
 // Folder names reach the terminal's progress line: none may steer it.

@@ -5,6 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <map>
 #include <set>
 #include <string>
@@ -278,4 +281,68 @@ TEST(CountingOptions, ExclusionsByNameAndByPath) {
   EXPECT_TRUE(WildcardMatches("a*b*c", "a/xb/yc", 7));
   EXPECT_FALSE(WildcardMatches("a*b*c", "a/xb/yd", 7));
   EXPECT_FALSE(WildcardMatches("Build", "build", 5)) << "case counts";
+}
+
+namespace {
+
+// du -x -B1's total of every folder below `root`, by path.
+std::map<std::string, std::int64_t> DuTotals(const std::string& root) {
+  std::map<std::string, std::int64_t> totals;
+  FILE* du = ::popen(("du -x -B1 '" + root + "' 2>/dev/null").c_str(), "r");
+  if (!du) return totals;
+  char line[8192];
+  while (std::fgets(line, sizeof line, du)) {
+    char* tab = std::strchr(line, '\t');
+    if (!tab) continue;
+    std::string path(tab + 1);
+    if (!path.empty() && path.back() == '\n') path.pop_back();
+    totals[path] = std::strtoll(line, nullptr, 10);
+  }
+  ::pclose(du);
+  return totals;
+}
+
+}  // namespace
+
+// The check a user makes: as du counts, every folder's total is du's, on a
+// tree of what makes counting hard. Folders that share a hard-linked file
+// may differ (the walk order decides where it counts), so they share none.
+TEST(CountingOptions, AsDuEqualsDuFolderByFolder) {
+  TempTree t;
+  t.Folder("r/.hidden-folder/inner");
+  WriteAt(t.Path("r/.hidden-folder/inner/f"), 0, 70000);
+  WriteAt(t.Path("r/.dotfile"), 0, 333);
+  t.Folder("r/sparse");
+  t.Folder("r/links");
+  WriteAt(t.Path("r/sparse/image"), 8 << 20, 4096, 64 << 20);
+  WriteAt(t.Path("r/links/a"), 0, 50000);
+  ASSERT_EQ(::link(t.Path("r/links/a").c_str(), t.Path("r/links/b").c_str()), 0);
+  ASSERT_EQ(::symlink(std::string(3000, 'y').c_str(), t.Path("r/links/long").c_str()), 0);
+  ASSERT_EQ(::symlink("a", t.Path("r/links/short").c_str()), 0);
+  t.Folder("r/many");
+  for (int i = 0; i < 3000; ++i) {
+    const int fd = ::open(t.Path("r/many/entry-with-a-longer-name-" + std::to_string(i)).c_str(),
+                          O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    if (i % 7 == 0) {
+      ASSERT_EQ(::write(fd, "x", 1), 1);
+    }
+    ::close(fd);
+  }
+  const auto expected = DuTotals(t.Path("r"));
+  if (expected.empty()) GTEST_SKIP() << "SKIPPED LOUDLY: du is not there to compare with";
+
+  for (const std::int32_t threads : {1, 8}) {
+    UsageOptions o;
+    o.Folders = {t.Path("r")};
+    o.CountLikeDu = true;
+    o.OneFileSystem = true;
+    o.Threads = threads;
+    TReportTree tree;
+    const ScanOutcome outcome = RunUsageScan(o, tree, nullptr, nullptr);
+    EXPECT_EQ(outcome.problems.size(), 0u);
+    std::map<std::string, std::int64_t> totals;
+    for (const auto& [path, bytes] : ReportTotals(tree)) totals[path] = bytes;
+    EXPECT_EQ(totals, expected) << threads << " threads";
+  }
 }
