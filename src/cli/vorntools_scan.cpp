@@ -15,9 +15,12 @@
 
 #include "cli/TerminalText.h"
 #include "scan/Errors.h"
+#include "scan/FileTypeTally.h"
 #include "scan/IntegerText.h"
+#include "scan/LargestFiles.h"
 #include "scan/ReportTree.h"
 #include "scan/SafeFile.h"
+#include "scan/ScanDocument.h"
 #include "scan/UsageDirectory.h"
 
 namespace {
@@ -42,7 +45,7 @@ const char kUsage[] =
     "                      [--allocated] [--hard-links-once] [--hidden] [--du]\n"
     "                      [--one-file-system]\n"
     "                      [--exclude PATTERN]... [--threads N] [--output FILE]\n"
-    "                      [--problems FILE] FOLDER...\n";
+    "                      [--problems FILE] [--largest N | --types] FOLDER...\n";
 
 void PrintHelp() {
   std::cout << kUsage
@@ -75,6 +78,12 @@ void PrintHelp() {
                "                        to FILE, a line each: the path, a TAB and the reason\n"
                "                        ('Left out: hidden' and the like for what was left\n"
                "                        out; '-': standard error)\n"
+               "  --largest N           write, instead of the report, the N largest files:\n"
+               "                        size in bytes, a TAB and the path, largest first\n"
+               "  --types               write, instead of the report, a line per file type\n"
+               "                        (the text after the name's last dot, lower-cased):\n"
+               "                        type, files and bytes, TAB between, most bytes\n"
+               "                        first; an empty type is files without one\n"
                "  --help                show this help\n"
                "  --version             show the version\n"
                "\n"
@@ -171,6 +180,27 @@ bool WriteToStdout(const std::string& text) {
   return true;
 }
 
+// A line per file: its size, a TAB and its path.
+std::string LargestFilesText(const TScanDocument& document, std::size_t count) {
+  std::string text;
+  const TLargestFiles largest(document, count);
+  for (const TLargestFiles::File& file : largest.Files()) {
+    text += std::to_string(file.bytes) + '\t' + file.path + '\n';
+  }
+  return text;
+}
+
+// A line per type: the type, its files and its bytes.
+std::string FileTypesText(const TScanDocument& document) {
+  std::string text;
+  const TFileTypeTally tally(document);
+  for (const TFileTypeTally::Type& type : tally.Types()) {
+    text +=
+        type.name + '\t' + std::to_string(type.files) + '\t' + std::to_string(type.bytes) + '\n';
+  }
+  return text;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -182,6 +212,8 @@ int main(int argc, char** argv) {
   std::string output;
   bool haveOutput = false;
   std::string problemsFile;
+  std::size_t largest = 0;  // files listed instead of the report
+  bool types = false;       // file types listed instead of the report
 
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -221,6 +253,10 @@ int main(int argc, char** argv) {
       options.CountLikeDu = true;
       continue;
     }
+    if (arg == "--types") {
+      types = true;
+      continue;
+    }
     if (arg == "--one-file-system" || arg == "-x") {
       options.OneFileSystem = true;
       continue;
@@ -234,7 +270,8 @@ int main(int argc, char** argv) {
       inlineValue = true;
     }
     if (name != "--depth" && name != "--min-size" && name != "--sector-size" &&
-        name != "--threads" && name != "--output" && name != "--problems" && name != "--exclude") {
+        name != "--threads" && name != "--output" && name != "--problems" && name != "--exclude" &&
+        name != "--largest") {
       return UsageError("unknown option '" + arg + "'");
     }
     if (!inlineValue) {
@@ -265,6 +302,9 @@ int main(int argc, char** argv) {
       options.MaxDepth = *number;
     } else if (name == "--min-size") {
       options.MinSizeK = *number;
+    } else if (name == "--largest") {
+      if (*number < 1) return UsageError("option '--largest' needs a number of 1 or more");
+      largest = static_cast<std::size_t>(*number);
     } else if (name == "--threads") {
       if (*number < 0) return UsageError("option '--threads' needs a number of 0 or more");
       options.Threads = *number;
@@ -281,7 +321,10 @@ int main(int argc, char** argv) {
   if (options.CountLikeDu && options.AllowForSectorSize) {
     return UsageError("--du and --sector-size cannot be used together");
   }
+  if (largest > 0 && types) return UsageError("--largest and --types cannot be used together");
   if (options.Folders.empty()) return UsageError("no folder given");
+  // The lists are made from every file the scan read.
+  if (largest > 0 || types) options.Record = ScanRecord::Files;
   if (haveOutput && output.empty()) return UsageError("option '--output' needs a file name");
 
   struct sigaction action {};
@@ -306,9 +349,16 @@ int main(int argc, char** argv) {
   progress.Clear();
   if (sort) tree.SortByLabel();
 
+  std::string text;
+  if ((largest > 0 || types) && outcome.document) {
+    text = largest > 0 ? LargestFilesText(*outcome.document, largest)
+                       : FileTypesText(*outcome.document);
+  } else {
+    text = tree.TextForm();
+  }
   if (haveOutput) {
-    if (!WriteFileReplacing(output, tree.TextForm())) return CannotCreate(output);
-  } else if (!WriteToStdout(tree.TextForm())) {
+    if (!WriteFileReplacing(output, text)) return CannotCreate(output);
+  } else if (!WriteToStdout(text)) {
     std::cerr << "Cannot write to standard output: " << std::strerror(errno) << ".\n";
     return kExitWriteFailed;
   }

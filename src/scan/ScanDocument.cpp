@@ -115,6 +115,21 @@ ScanFile TScanDocument::File(std::uint64_t j) const {
   file.modified = (std::int64_t{r.modifiedHigh} << 32) | r.modifiedLow;
   file.type = static_cast<FileFacts::Type>(r.type);
   file.linked = (r.flags & kLinked) != 0;
+  if (r.length < 0) {
+    file.counted = -1;
+  } else if ((r.flags & kUncounted) != 0) {
+    file.counted = 0;
+  } else if (options_.CountAllocated || options_.CountLikeDu) {
+    file.counted = file.allocated;
+  } else if (options_.AllowForSectorSize && options_.SectorBytes > 0) {
+    const std::int64_t sector = options_.SectorBytes;
+    const std::int64_t units = r.length / sector + 1;
+    file.counted = units > std::numeric_limits<std::int64_t>::max() / sector
+                       ? std::numeric_limits<std::int64_t>::max()
+                       : sector * units;
+  } else {
+    file.counted = r.length;
+  }
   return file;
 }
 
@@ -189,7 +204,7 @@ void TScanDocument::AddFile(const char* name, std::size_t nameLength, std::int64
   r.nameLow = static_cast<std::uint32_t>(offset);
   r.nameHigh = static_cast<std::uint8_t>(offset >> 32);
   r.length = measured ? length : -1;
-  r.flags = 0;
+  r.flags = measured && counted == 0 ? kUncounted : 0;
   if (!measured) {
     r.blocks = 0;
     r.modifiedLow = 0;

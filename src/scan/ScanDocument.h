@@ -56,6 +56,9 @@ struct ScanFile {
   std::int64_t modified = 0;   // seconds since 1970
   FileFacts::Type type = FileFacts::Type::Unknown;
   bool linked = false;  // it has several names: see TScanDocument::Link
+  // What the report counted for it under the scan's options: 0 for a later
+  // name of a file counted once, -1 when it could not be measured.
+  std::int64_t counted = -1;
 };
 
 // The identity of a file with several names.
@@ -101,10 +104,14 @@ class TScanDocument {
   std::uint32_t FirstChild(std::uint32_t i) const;
   std::uint32_t NextSibling(std::uint32_t i) const;
 
-  // Files, in walk order: a folder's own stand together (ScanFolder::firstFile).
+  // Files, in walk order: a folder's own stand together (ScanFolder::firstFile),
+  // and those kept of folder i are [Folder(i).firstFile, KeptFilesEnd(i)).
   std::uint64_t FileCount() const { return fileCount_; }
   ScanFile File(std::uint64_t j) const;
   std::string_view FileName(std::uint64_t j) const;
+  std::uint64_t KeptFilesEnd(std::uint32_t i) const {
+    return i + 1 < FolderCount() ? folders_[i + 1].firstFile : fileCount_;
+  }
   // The identity of a file whose record says `linked`; null otherwise.
   const ScanLink* Link(std::uint64_t j) const;
 
@@ -140,7 +147,7 @@ class TScanDocument {
     std::int8_t modifiedHigh;
     std::uint8_t nameHigh;
     std::uint8_t type;   // FileFacts::Type
-    std::uint8_t flags;  // kLinked
+    std::uint8_t flags;  // kLinked, kUncounted
   };
   static_assert(sizeof(FileRecord) == 24);
 
@@ -168,6 +175,7 @@ class TScanDocument {
   static constexpr std::uint64_t kFileChunk = std::uint64_t{1} << kFileChunkBits;
   static constexpr std::uint32_t kBlocksEscape = std::numeric_limits<std::uint32_t>::max();
   static constexpr std::uint8_t kLinked = 1;
+  static constexpr std::uint8_t kUncounted = 2;  // measured, but the report counted nothing
 
   const FileRecord& Record(std::uint64_t j) const {
     return files_[j >> kFileChunkBits][j & (kFileChunk - 1)];

@@ -3,7 +3,9 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -221,6 +223,40 @@ TEST(VorntoolsScan, LeftOutEntriesAndUnreadableStartsAreReported) {
   const Result hidden = RunScanTool(t, {"--hidden", t.Path("data")});
   EXPECT_EQ(hidden.status, 0);
   EXPECT_EQ(hidden.out, "......6K  " + t.Path("data") + "\r\n");
+}
+
+// The lists a script asks for instead of the report agree with find's view
+// of the tree, hidden names only when they count.
+TEST(VorntoolsScan, LargestFilesAndTypesAgreeWithFind) {
+  TempTree t;
+  t.File("d/a.TXT", 5000);
+  t.File("d/b.txt", 300);
+  t.File("d/.config/big.db", 90000);
+  t.File("d/.bashrc", 4000);
+  t.File("d/sub/image.iso", 70000);
+  t.File("d/sub/noext", 100);
+  t.File("d/sub/archive.tar.gz", 6000);
+  t.File("d/sub/trailing.", 7);
+  const auto find = [&](bool hidden) {
+    FILE* f = ::popen(("find '" + t.Path("d") + "' -type f " +
+                       (hidden ? "" : "-not -path '*/.*' ") + "-printf '%s\\t%p\\n' | sort -rn")
+                          .c_str(),
+                      "r");
+    std::string text;
+    char buffer[4096];
+    while (std::fgets(buffer, sizeof buffer, f)) text += buffer;
+    ::pclose(f);
+    return text;
+  };
+  const std::string all = find(true), shown = find(false);
+  ASSERT_EQ(std::count(all.begin(), all.end(), '\n'), 8) << all;
+  EXPECT_EQ(RunScanTool(t, {"--hidden", "--largest", "100", t.Path("d")}).out, all);
+  EXPECT_EQ(RunScanTool(t, {"--largest=3", t.Path("d")}).out,
+            shown.substr(0, shown.find('\n', shown.find('\n', shown.find('\n') + 1) + 1) + 1));
+  EXPECT_EQ(RunScanTool(t, {"--hidden", "--types", t.Path("d")}).out,
+            "db\t1\t90000\niso\t1\t70000\ngz\t1\t6000\ntxt\t2\t5300\n\t3\t4107\n");
+  EXPECT_EQ(RunScanTool(t, {"--types", t.Path("d")}).out,
+            "iso\t1\t70000\ngz\t1\t6000\ntxt\t2\t5300\n\t2\t107\n");
 }
 
 // Folder names reach the terminal's progress line: none may steer it.

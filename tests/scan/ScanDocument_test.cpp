@@ -9,6 +9,8 @@
 #include <string>
 
 #include "TempTree.h"
+#include "scan/FileTypeTally.h"
+#include "scan/LargestFiles.h"
 #include "scan/UsageDirectory.h"
 
 namespace {
@@ -274,4 +276,51 @@ TEST(ScanDocument, LeftOutFolders) {
   EXPECT_EQ(doc.Folder(0).bytesBelow, 10);
   EXPECT_EQ(doc.Folder(0).foldersBelow, 1u);
   EXPECT_EQ(doc.FolderCount(), 4u);
+}
+
+// The questions asked of one folder see its sub-tree's files and no others,
+// with what the report counted for each (a second name of a file counted
+// once adds nothing).
+TEST(ScanDocument, LargestFilesAndTypesBelowAFolder) {
+  TempTree t;
+  t.File("r/a/x.log", 900);
+  t.File("r/a/deep/y.LOG", 800);
+  t.File("r/a/deep/z.bin", 700);
+  t.File("r/b/w.log", 5000);
+  t.File("r/top.bin", 10000);
+  ASSERT_EQ(::link(t.Path("r/b/w.log").c_str(), t.Path("r/a/deep/w-again.log").c_str()), 0);
+  UsageOptions o;
+  o.Folders = {t.Path("r")};
+  o.Record = ScanRecord::Files;
+  o.HardLinksOnce = true;
+  TReportTree tree;
+  const auto doc = RunUsageScan(o, tree, nullptr, nullptr).document;
+  ASSERT_TRUE(doc);
+  const std::uint32_t a = FolderAt(*doc, t.Path("r/a"));
+  ASSERT_NE(a, TScanDocument::kNoFolder);
+  const TLargestFiles largest(*doc, 3, a);
+  std::vector<std::pair<std::int64_t, std::string>> got;
+  for (const auto& f : largest.Files()) got.emplace_back(f.bytes, f.path);
+  // w-again.log was reached after w.log or before it: 5000 in one place, 0 in the other.
+  const bool againCounts = largest.Files().front().bytes == 5000;
+  std::vector<std::pair<std::int64_t, std::string>> expected = {
+      {900, t.Path("r/a/x.log")}, {800, t.Path("r/a/deep/y.LOG")}, {700, t.Path("r/a/deep/z.bin")}};
+  if (againCounts) {
+    expected.insert(expected.begin(), {5000, t.Path("r/a/deep/w-again.log")});
+    expected.pop_back();
+  }
+  EXPECT_EQ(got, expected);
+
+  const TFileTypeTally types(*doc, a);
+  ASSERT_EQ(types.Types().size(), 2u);
+  EXPECT_EQ(types.Types()[0].name, "log");
+  EXPECT_EQ(types.Types()[0].files, 3u);
+  EXPECT_EQ(types.Types()[0].bytes, 1700 + (againCounts ? 5000 : 0));
+  EXPECT_EQ(types.Types()[1].name, "bin");
+  EXPECT_EQ(types.Types()[1].bytes, 700);
+  EXPECT_EQ(TFileTypeTally(*doc).TotalBytes(), 900 + 800 + 700 + 5000 + 10000);
+  const TLargestFiles onlyBin(*doc, 10, TScanDocument::kNoFolder,
+                              [](const ScanFile& f) { return f.name.ends_with(".bin"); });
+  ASSERT_EQ(onlyBin.Files().size(), 2u);
+  EXPECT_EQ(onlyBin.Files()[0].path, t.Path("r/top.bin"));
 }

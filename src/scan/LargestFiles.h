@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "scan/ScanDocument.h"
+
+// The largest files of a scan, or of one folder and everything below it, by
+// what the report counted for them: largest first, equal sizes in path
+// order. Files that could not be measured are not among them.
+class TLargestFiles {
+ public:
+  struct File {
+    std::uint64_t file = 0;    // the document's index
+    std::uint32_t folder = 0;  // the folder it is in
+    std::int64_t bytes = 0;
+    std::string path;
+  };
+  using Filter = std::function<bool(const ScanFile&)>;
+
+  // At most `count` of them; `keep`, when given, chooses which files take part.
+  TLargestFiles(const TScanDocument& document, std::size_t count,
+                std::uint32_t below = TScanDocument::kNoFolder, const Filter& keep = {});
+
+  const std::vector<File>& Files() const { return files_; }
+
+ private:
+  std::vector<File> files_;
+};
