@@ -49,6 +49,8 @@ int FuzzWalker(const std::uint8_t* data, std::size_t size) {
   char pattern[] = "/tmp/vorn-walk-XXXXXX";
   const std::string root = ::mkdtemp(pattern) ? pattern : "";
   FUZZ_CHECK(!root.empty());
+  // The first byte also chooses whether hidden names count.
+  const bool countHidden = (data[0] & 4) != 0;
   std::vector<Folder> folders{{root, 0, 0, {}}};
   std::vector<std::size_t> stack{0};
   std::size_t serial = 0;
@@ -57,7 +59,8 @@ int FuzzWalker(const std::uint8_t* data, std::size_t size) {
     Folder& here = folders[stack.back()];
     const std::string leaf = Name(arg, ++serial);
     const std::string name = here.path + "/" + leaf;
-    const bool hidden = here.hidden || leaf[0] == '.';  // hidden names are left out
+    // Hidden names are left out unless they count.
+    const bool hidden = here.hidden || (leaf[0] == '.' && !countHidden);
     switch (op % 6) {
       case 0:
       case 1: {
@@ -92,10 +95,12 @@ int FuzzWalker(const std::uint8_t* data, std::size_t size) {
   UsageOptions options;
   options.Folders = {root};
   options.Threads = 1 + data[0] % 3;
+  options.CountHidden = countHidden;
   TReportTree tree;
   const ScanOutcome outcome = RunUsageScan(options, tree, nullptr, nullptr);
   FUZZ_CHECK(!outcome.stopped);
   FUZZ_CHECK(outcome.ReadProblems() == 0);
+  if (countHidden) FUZZ_CHECK(outcome.problems.empty());
   const auto shown =
       std::count_if(folders.begin(), folders.end(), [](const Folder& f) { return !f.hidden; });
   FUZZ_CHECK(tree.Count() == static_cast<std::size_t>(shown));
