@@ -12,10 +12,13 @@
 #include "dialogs/ChooseDirectory.h"
 #include "dialogs/DialogCommon.h"
 #include "dialogs/ShowHelp.h"
+#include "scan/Errors.h"
 #include "scan/IntegerText.h"
 #include "settings/HistoryBox.h"
 
 namespace {
+
+const char* const kSectorSizeTooSmall = "Sector Size must be at least 1";
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
                         const QRect& bounds) {
@@ -96,46 +99,55 @@ TUsageDialog::TUsageDialog(QWidget* owner, const QString& root)
 
   Options = new QWidget;
   Options->setObjectName("Options");
+  // Seven boxes, then two fields, fit the page at 24 pixels a line.
+  const auto boxLine = [](int line) { return QRect(16, 12 + 24 * line, 240, 21); };
   startWithDialog = MakeCheckBox(Options, "startWithDialog",
-                                 QStringLiteral("Run Dialog Automatically"), {16, 16, 240, 21});
+                                 QStringLiteral("Run Dialog Automatically"), boxLine(0));
   startWithDialog->setToolTip(
       QStringLiteral("Always run this dialog automatically when the Vorntool starts up."));
-  clearReport =
-      MakeCheckBox(Options, "clearReport", QStringLiteral("Clear Report"), {16, 44, 240, 21});
+  clearReport = MakeCheckBox(Options, "clearReport", QStringLiteral("Clear Report"), boxLine(1));
   clearReport->setToolTip(
       QStringLiteral("Delete the current report before beginning the next one."));
-  countAllocated = MakeCheckBox(Options, "countAllocated", QStringLiteral("Count &Allocated Size"),
-                                {16, 72, 240, 21});
+  countAllocated =
+      MakeCheckBox(Options, "countAllocated", QStringLiteral("Count &Allocated Size"), boxLine(2));
   countAllocated->setToolTip(
       QStringLiteral("Count the space the disk gives each file instead of its length."));
-  // "L" and "F": "H" and "O" already press Help and OK.
-  hardLinksOnce = MakeCheckBox(Options, "hardLinksOnce", QStringLiteral("Count Hard &Links Once"),
-                               {16, 100, 240, 21});
+  // "L", "F" and "n": "H" and "O" already press Help and OK.
+  hardLinksOnce =
+      MakeCheckBox(Options, "hardLinksOnce", QStringLiteral("Count Hard &Links Once"), boxLine(3));
   hardLinksOnce->setToolTip(
       QStringLiteral("Count a file with several names only at the first one found."));
+  countHidden = MakeCheckBox(Options, "countHidden",
+                             QStringLiteral("Count Hidde&n Files and Folders"), boxLine(4));
+  countHidden->setToolTip(QStringLiteral("Count files and folders whose names begin with \".\"."));
+  countLikeDu =
+      MakeCheckBox(Options, "countLikeDu", QStringLiteral("Count as &du Does"), boxLine(5));
+  countLikeDu->setToolTip(
+      QStringLiteral("Count what \"du -k\" counts: the blocks of every file, folder and link, "
+                     "each once, hidden ones too."));
   oneFileSystem = MakeCheckBox(Options, "oneFileSystem", QStringLiteral("Stay on One &File System"),
-                               {16, 128, 240, 21});
+                               boxLine(6));
   oneFileSystem->setToolTip(
       QStringLiteral("Do not enter folders on another file system than their starting folder."));
   LabelExclude = new QLabel(QStringLiteral("E&xclude:"), Options);
   LabelExclude->setObjectName("LabelExclude");
-  LabelExclude->setGeometry(16, 160, 64, 21);
+  LabelExclude->setGeometry(16, 184, 64, 21);
   Exclude = new QLineEdit(Options);
   Exclude->setObjectName("Exclude");
-  Exclude->setGeometry(84, 160, 250, 21);
+  Exclude->setGeometry(84, 184, 250, 21);
   Exclude->setToolTip(QStringLiteral("Names or paths to leave out, separated by \";\"."));
   LabelExclude->setBuddy(Exclude);
   LabelThreads = new QLabel(QStringLiteral("&Threads:"), Options);
   LabelThreads->setObjectName("LabelThreads");
-  LabelThreads->setGeometry(16, 192, 64, 21);
+  LabelThreads->setGeometry(16, 212, 64, 21);
   Threads = new QSpinBox(Options);
   Threads->setObjectName("Threads");
   Threads->setRange(0, 64);
-  Threads->setGeometry(84, 192, 65, 21);
+  Threads->setGeometry(84, 212, 65, 21);
   LabelThreads->setBuddy(Threads);
   LabelThreadsNote = new QLabel(QStringLiteral("0: automatic"), Options);
   LabelThreadsNote->setObjectName("LabelThreadsNote");
-  LabelThreadsNote->setGeometry(160, 192, 150, 21);
+  LabelThreadsNote->setGeometry(160, 212, 150, 21);
 
   notebook->addTab(FoldersTab, QStringLiteral("Folders"));
   notebook->addTab(usageTab, QStringLiteral("Usage"));
@@ -165,12 +177,14 @@ TUsageDialog::TUsageDialog(QWidget* owner, const QString& root)
   setTabOrder(startWithDialog, clearReport);
   setTabOrder(clearReport, countAllocated);
   setTabOrder(countAllocated, hardLinksOnce);
-  setTabOrder(hardLinksOnce, oneFileSystem);
+  setTabOrder(hardLinksOnce, countHidden);
+  setTabOrder(countHidden, countLikeDu);
+  setTabOrder(countLikeDu, oneFileSystem);
   setTabOrder(oneFileSystem, Exclude);
   setTabOrder(Exclude, Threads);
   setTabOrder(Threads, helpButton);
 
-  connect(OKButton, &QPushButton::clicked, this, [this] { done(mrOk); });
+  connect(OKButton, &QPushButton::clicked, this, [this] { OKButtonClick(); });
   connect(WizardButton, &QPushButton::clicked, this, [this] { done(mrIgnore); });
   connect(CancelButton, &QPushButton::clicked, this, [this] { done(mrCancel); });
   connect(helpButton, &QPushButton::clicked, this, [this] { helpButtonClick(); });
@@ -181,6 +195,7 @@ TUsageDialog::TUsageDialog(QWidget* owner, const QString& root)
           [this] { DeleteDirectoryButtonClick(); });
   connect(UseSectors, &QCheckBox::toggled, this, [this] { UseSectorsClick(); });
   connect(countAllocated, &QCheckBox::toggled, this, [this] { countAllocatedClick(); });
+  connect(countLikeDu, &QCheckBox::toggled, this, [this] { countLikeDuClick(); });
   // Typing and picking from the history run the handler; text set by code does not.
   connect(pathEdit->lineEdit(), &QLineEdit::textEdited, this, [this] { pathEditChange(); });
   connect(pathEdit, &QComboBox::textActivated, this, [this] { pathEditChange(); });
@@ -206,6 +221,8 @@ TUsageDialog::~TUsageDialog() = default;
 
 void TUsageDialog::ReadSettings() {
   TMyDialog::ReadSettings();
+  // The boxes below take the stored own choices; du's are applied after them.
+  countLikeDu->setChecked(false);
   pathEdit->ReadHistory(*IniFile, Section, 1);
   IniFile->ReadListBox(Section, QStringLiteral("ListBox-1"), paths);
   if (paths->count() == 0) paths->addItem(pathEdit->currentText());
@@ -220,12 +237,13 @@ void TUsageDialog::ReadSettings() {
   countAllocated->setChecked(IniFile->ReadFlag(Section, QStringLiteral("CheckBox-4"), false));
   hardLinksOnce->setChecked(IniFile->ReadFlag(Section, QStringLiteral("CheckBox-5"), false));
   oneFileSystem->setChecked(IniFile->ReadFlag(Section, QStringLiteral("CheckBox-6"), false));
+  countHidden->setChecked(IniFile->ReadFlag(Section, QStringLiteral("CheckBox-7"), false));
   Exclude->setText(IniFile->ReadText(Section, QStringLiteral("Edit-4"), QString()));
   Threads->setValue(IniFile->ReadNumber(Section, QStringLiteral("SpinEdit-1"), 0));
   // Both on can only come from an edited file: the allocated size wins, as in a scan.
   if (countAllocated->isChecked()) UseSectors->setChecked(false);
+  countLikeDu->setChecked(IniFile->ReadFlag(Section, QStringLiteral("CheckBox-8"), false));
   UseSectorsClick();
-  countAllocatedClick();
 }
 
 void TUsageDialog::WriteSettings() {
@@ -236,12 +254,19 @@ void TUsageDialog::WriteSettings() {
   IniFile->WriteText(Section, QStringLiteral("Edit-1"), Depth->text());
   IniFile->WriteText(Section, QStringLiteral("Edit-2"), Size->text());
   IniFile->WriteText(Section, QStringLiteral("Edit-3"), SectorSize->text());
-  IniFile->WriteFlag(Section, QStringLiteral("CheckBox-1"), UseSectors->isChecked());
+  // Under "Count as du Does" the user's own choices are kept, not what it shows.
+  const OwnChoices own = likeDuApplied_
+                             ? own_
+                             : OwnChoices{UseSectors->isChecked(), countAllocated->isChecked(),
+                                          hardLinksOnce->isChecked(), countHidden->isChecked()};
+  IniFile->WriteFlag(Section, QStringLiteral("CheckBox-1"), own.useSectors);
   IniFile->WriteFlag(Section, QStringLiteral("CheckBox-2"), startWithDialog->isChecked());
   IniFile->WriteFlag(Section, QStringLiteral("CheckBox-3"), clearReport->isChecked());
-  IniFile->WriteFlag(Section, QStringLiteral("CheckBox-4"), countAllocated->isChecked());
-  IniFile->WriteFlag(Section, QStringLiteral("CheckBox-5"), hardLinksOnce->isChecked());
+  IniFile->WriteFlag(Section, QStringLiteral("CheckBox-4"), own.countAllocated);
+  IniFile->WriteFlag(Section, QStringLiteral("CheckBox-5"), own.hardLinksOnce);
   IniFile->WriteFlag(Section, QStringLiteral("CheckBox-6"), oneFileSystem->isChecked());
+  IniFile->WriteFlag(Section, QStringLiteral("CheckBox-7"), own.countHidden);
+  IniFile->WriteFlag(Section, QStringLiteral("CheckBox-8"), countLikeDu->isChecked());
   IniFile->WriteText(Section, QStringLiteral("Edit-4"), Exclude->text());
   IniFile->WriteNumber(Section, QStringLiteral("SpinEdit-1"), Threads->value());
 }
@@ -271,6 +296,9 @@ UsageOptions TUsageDialog::TakeScanOptions() {
   options.CountAllocated = countAllocated->isChecked();
   if (options.CountAllocated) options.AllowForSectorSize = false;
   options.HardLinksOnce = hardLinksOnce->isChecked();
+  options.CountHidden = countHidden->isChecked();
+  options.CountLikeDu = countLikeDu->isChecked();
+  if (options.CountLikeDu) options.AllowForSectorSize = false;
   options.OneFileSystem = oneFileSystem->isChecked();
   for (const QString& pattern : Exclude->text().split(QLatin1Char(';'))) {
     const QString trimmed = pattern.trimmed();
@@ -278,6 +306,8 @@ UsageOptions TUsageDialog::TakeScanOptions() {
   }
   options.Threads = Threads->value();
   for (const QString& folder : Folders()) options.Folders.push_back(folder.toStdString());
+  if (options.AllowForSectorSize && options.SectorBytes < 1)
+    throw EVorntoolsError(kSectorSizeTooSmall);
   return options;
 }
 
@@ -291,12 +321,58 @@ void TUsageDialog::UseSectorsClick() {
   const bool visible = UseSectors->isChecked();
   SectorSize->setVisible(visible);
   LabelSectorSize->setVisible(visible);
-  // The allocated size already is what the disk holds: no rounding on top.
-  countAllocated->setEnabled(!visible);
+  UpdateCountingBoxes();
 }
 
 void TUsageDialog::countAllocatedClick() {
-  UseSectors->setEnabled(!countAllocated->isChecked());
+  UpdateCountingBoxes();
+}
+
+void TUsageDialog::countLikeDuClick() {
+  const bool likeDu = countLikeDu->isChecked();
+  if (likeDu == likeDuApplied_) return;
+  // Flagged first: the boxes' own handlers run while they are set.
+  likeDuApplied_ = likeDu;
+  if (likeDu) {
+    own_ = {UseSectors->isChecked(), countAllocated->isChecked(), hardLinksOnce->isChecked(),
+            countHidden->isChecked()};
+    // du counts what the disk holds: no rounding on top, as with the allocated size.
+    UseSectors->setChecked(false);
+    countAllocated->setChecked(true);
+    hardLinksOnce->setChecked(true);
+    countHidden->setChecked(true);
+  } else {
+    countAllocated->setChecked(own_.countAllocated);
+    UseSectors->setChecked(own_.useSectors);
+    hardLinksOnce->setChecked(own_.hardLinksOnce);
+    countHidden->setChecked(own_.countHidden);
+  }
+  UseSectorsClick();
+}
+
+void TUsageDialog::UpdateCountingBoxes() {
+  const bool likeDu = likeDuApplied_;
+  // The allocated size already is what the disk holds: no rounding on top.
+  countAllocated->setEnabled(!likeDu && !UseSectors->isChecked());
+  UseSectors->setEnabled(!likeDu && !countAllocated->isChecked());
+  hardLinksOnce->setEnabled(!likeDu);
+  countHidden->setEnabled(!likeDu);
+}
+
+void TUsageDialog::OKButtonClick() {
+  // Text that is no number is reported when the scan is taken; a number
+  // that cannot round anything is refused here, where it can be corrected.
+  if (UseSectors->isChecked()) {
+    const std::optional<std::int32_t> sector = TryStrToInt(SectorSize->text().toStdString());
+    if (sector && *sector < 1) {
+      notebook->setCurrentWidget(usageTab);
+      ShowErrorMessage(this, QString::fromUtf8(kSectorSizeTooSmall));
+      SectorSize->setFocus(Qt::OtherFocusReason);
+      SectorSize->selectAll();
+      return;
+    }
+  }
+  done(mrOk);
 }
 
 void TUsageDialog::pathEditChange() {

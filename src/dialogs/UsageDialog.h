@@ -18,7 +18,8 @@ class THistoryBox;
 
 // The tabbed settings of a scan: starting folders, depth, minimum size,
 // allocation unit, and the options of what is counted and how. Closes with mrOk, mrCancel or
-// mrIgnore (the Wizard button); it validates nothing until its scan is taken.
+// mrIgnore (the Wizard button). OK refuses only a sector size below 1 that
+// would be used; the numbers' text is checked when the scan is taken.
 class TUsageDialog : public TMyDialog {
   Q_OBJECT
 
@@ -32,6 +33,8 @@ class TUsageDialog : public TMyDialog {
   // Event handlers, by control and event.
   void UseSectorsClick();
   void countAllocatedClick();
+  void countLikeDuClick();
+  void OKButtonClick();
   void pathEditChange();
   void pathsMouseUp();
   void InsertDirectoryButtonClick();
@@ -48,7 +51,8 @@ class TUsageDialog : public TMyDialog {
   QStringList Folders() const;
   // The scan the dialog describes. Adds the folder field's text to its
   // history first, then converts Depth, Size and SectorSize in this order;
-  // raises the first conversion error ("'%s' is not a valid integer value").
+  // raises the first conversion error ("'%s' is not a valid integer value"),
+  // then "Sector Size must be at least 1" when a sector size below 1 would be used.
   UsageOptions TakeScanOptions();
 
   // Controls, by their design names.
@@ -72,6 +76,8 @@ class TUsageDialog : public TMyDialog {
   QCheckBox* clearReport;
   QCheckBox* countAllocated;
   QCheckBox* hardLinksOnce;
+  QCheckBox* countHidden;
+  QCheckBox* countLikeDu;  // implies countAllocated, hardLinksOnce and countHidden
   QCheckBox* oneFileSystem;
   QLabel* LabelExclude;
   QLineEdit* Exclude;  // patterns separated by ";"
@@ -89,4 +95,20 @@ class TUsageDialog : public TMyDialog {
  protected:
   void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // Which counting boxes can be changed, from which are checked.
+  void UpdateCountingBoxes();
+
+  // The user's own choices of the boxes "Count as du Does" checks or
+  // unchecks for itself, given back when it is unchecked; stored in their
+  // place meanwhile.
+  struct OwnChoices {
+    bool useSectors = false;
+    bool countAllocated = false;
+    bool hardLinksOnce = false;
+    bool countHidden = false;
+  };
+  OwnChoices own_;
+  bool likeDuApplied_ = false;
 };

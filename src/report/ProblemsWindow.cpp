@@ -17,7 +17,8 @@
 // the view asks for, so a list of a million problems opens at once.
 class TProblemsModel : public QAbstractTableModel {
  public:
-  using QAbstractTableModel::QAbstractTableModel;
+  // Left-out rows take the disabled text colour of `view`'s palette.
+  TProblemsModel(QObject* owner, const QWidget& view) : QAbstractTableModel(owner), view_(view) {}
 
   void Set(std::vector<ScanProblem> problems) {
     beginResetModel();
@@ -32,8 +33,14 @@ class TProblemsModel : public QAbstractTableModel {
     return parent.isValid() ? 0 : 2;
   }
   QVariant data(const QModelIndex& index, int role) const override {
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole)) return {};
+    if (!index.isValid()) return {};
     const ScanProblem& p = problems_[static_cast<std::size_t>(index.row())];
+    if (role == Qt::ForegroundRole) {
+      // What the settings left out is no fault: it stands back from the read errors.
+      if (!p.leftOut) return {};
+      return view_.palette().color(QPalette::Disabled, QPalette::Text);
+    }
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
     return QString::fromStdString(index.column() == 0 ? p.path : p.reason);
   }
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
@@ -42,6 +49,7 @@ class TProblemsModel : public QAbstractTableModel {
   }
 
  private:
+  const QWidget& view_;
   std::vector<ScanProblem> problems_;
 };
 
@@ -49,7 +57,7 @@ TProblemsWindow::TProblemsWindow(QWidget* owner) : QDialog(owner) {
   setObjectName("ProblemsWindow");
   setWindowTitle("Problems");
   resize(640, 320);
-  model_ = new TProblemsModel(this);
+  model_ = new TProblemsModel(this, *this);
   sorted_ = new QSortFilterProxyModel(this);
   sorted_->setSourceModel(model_);
 
@@ -58,6 +66,11 @@ TProblemsWindow::TProblemsWindow(QWidget* owner) : QDialog(owner) {
   empty_->setObjectName("EmptyNote");
   empty_->setWordWrap(true);
   layout->addWidget(empty_);
+  legend_ = new QLabel(
+      "Grey lines were left out by the scan's settings; the others could not be read.", this);
+  legend_->setObjectName("LeftOutNote");
+  legend_->setWordWrap(true);
+  layout->addWidget(legend_);
 
   list_ = new QTableView(this);
   list_->setObjectName("ProblemsList");
@@ -86,8 +99,11 @@ const std::vector<ScanProblem>& TProblemsWindow::Problems() const {
 
 void TProblemsWindow::SetProblems(std::vector<ScanProblem> problems) {
   const bool none = problems.empty();
+  const bool anyLeftOut =
+      std::any_of(problems.begin(), problems.end(), [](const ScanProblem& p) { return p.leftOut; });
   model_->Set(std::move(problems));
   empty_->setVisible(none);
+  legend_->setVisible(anyLeftOut);
   list_->setVisible(!none);
   list_->setColumnWidth(0, width() * 2 / 3);
 }

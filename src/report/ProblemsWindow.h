@@ -10,9 +10,10 @@ class QTableView;
 class QSortFilterProxyModel;
 class TProblemsModel;
 
-// What the last scan could not read: path and reason, sortable by either
-// column, rows copyable as "path<TAB>reason" lines. A plain sentence stands in
-// for the list when there was nothing.
+// What the last scan could not read, and what its settings left out (in the
+// palette's disabled text colour, with a note saying so): path and reason,
+// sortable by either column, rows copyable as "path<TAB>reason" lines. A
+// plain sentence stands in for the list when there was nothing.
 class TProblemsWindow : public QDialog {
   Q_OBJECT
 
@@ -25,6 +26,7 @@ class TProblemsWindow : public QDialog {
   QString SelectedText() const;
   QTableView* List() const { return list_; }
   QLabel* EmptyNote() const { return empty_; }
+  QLabel* LeftOutNote() const { return legend_; }
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -36,4 +38,5 @@ class TProblemsWindow : public QDialog {
   QSortFilterProxyModel* sorted_;
   QTableView* list_;
   QLabel* empty_;
+  QLabel* legend_;
 };

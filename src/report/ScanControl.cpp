@@ -92,7 +92,9 @@ void TScanControl::RunRescan(TTreeNode* node) {
 }
 
 void TScanControl::ShowOutcome(ScanOutcome&& outcome) {
-  if (!outcome.stopped) ShowText(DoneText(outcome, true));
+  // Hidden names are left out by default, so nearly every scan leaves
+  // something out: only read errors are worth sending the user to the list.
+  if (!outcome.stopped) ShowText(DoneText(outcome, outcome.ReadProblems() > 0));
   problems_.SetProblems(std::move(outcome.problems));
 }
 

@@ -165,6 +165,8 @@ TEST(ShowHelp, TheBuiltGuideStandsBesideTheProgramAndCoversEverything) {
                             "Count Allocated Size",
                             "Count Hard Links Once",
                             "Stay on One File System",
+                            "Count Hidden Files and Folders",
+                            "Count as du Does",
                             "Exclude",
                             "Threads",
                             "Insert",
@@ -175,6 +177,7 @@ TEST(ShowHelp, TheBuiltGuideStandsBesideTheProgramAndCoversEverything) {
                             "Finish",
                             "Cancel",
                             "not a valid integer value",
+                            "Sector Size must be at least 1",
                             "Can't find the help file"}) {
     EXPECT_TRUE(guide.contains(QString::fromUtf8(topic))) << topic;
   }

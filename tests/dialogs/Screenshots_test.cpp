@@ -59,6 +59,10 @@ TEST(Screenshots, EveryWindowIsSavedForALookAndClipsNoText) {
     SaveScreenshot(&dialog, QStringLiteral("usage-dialog-%1").arg(page));
     ExpectNoClippedLabels(&dialog);
   }
+  // The Options page with the boxes "Count as du Does" checks and disables.
+  dialog.countLikeDu->setChecked(true);
+  SaveScreenshot(&dialog, QStringLiteral("usage-dialog-2-du"));
+  ExpectNoClippedLabels(&dialog);
   dialog.hide();
 
   TUsageWizard wizard(nullptr, kDefaultSettingsRoot);

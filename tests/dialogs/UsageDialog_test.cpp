@@ -15,6 +15,7 @@
 #include "dialogs/ChooseDirectory.h"
 #include "dialogs/DialogCommon.h"
 #include "dialogs/UsageDialog.h"
+#include "scan/Errors.h"
 #include "settings/HistoryBox.h"
 #include "settings/MyIniFile.h"
 
@@ -479,6 +480,104 @@ TEST_F(UsageDialogTest, CountingOptionsAreStoredAndReachTheScan) {
   });
   EXPECT_EQ(again.exec(), mrOk);
   EXPECT_EQ(focusAfterAltX, again.Exclude);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(UsageDialogTest, CountAsDuImpliesItsBoxesAndGivesBackTheOwnChoices) {
+  TUsageDialog& d = *dialog_;
+  d.show();
+  d.notebook->setCurrentWidget(d.Options);
+  EXPECT_FALSE(d.countHidden->isChecked());
+  EXPECT_FALSE(d.countLikeDu->isChecked());
+  d.countHidden->click();
+  UsageOptions o = d.TakeScanOptions();
+  EXPECT_TRUE(o.CountHidden);
+  EXPECT_FALSE(o.CountLikeDu);
+  d.countHidden->click();
+
+  // The user's own choices: rounding to a sector size of 0, nothing else.
+  d.UseSectors->setChecked(true);
+  d.SectorSize->setText("0");
+  d.countLikeDu->click();
+  for (QCheckBox* implied : {d.countAllocated, d.hardLinksOnce, d.countHidden}) {
+    EXPECT_TRUE(implied->isChecked()) << implied->objectName().toStdString();
+    EXPECT_FALSE(implied->isEnabled()) << implied->objectName().toStdString();
+  }
+  EXPECT_FALSE(d.UseSectors->isChecked());
+  EXPECT_FALSE(d.UseSectors->isEnabled());
+  // The sector size is not used, so 0 is no error.
+  o = d.TakeScanOptions();
+  EXPECT_TRUE(o.CountLikeDu);
+  EXPECT_TRUE(o.CountHidden);
+  EXPECT_FALSE(o.AllowForSectorSize);
+  d.SaveForm();
+  EXPECT_TRUE(d.IniFile->ReadFlag(d.Section, "CheckBox-1", false)) << "the own choice is stored";
+  EXPECT_FALSE(d.IniFile->ReadFlag(d.Section, "CheckBox-7", true));
+  EXPECT_TRUE(d.IniFile->ReadFlag(d.Section, "CheckBox-8", false));
+
+  TUsageDialog again(nullptr, kDefaultSettingsRoot);
+  again.RestoreForm();
+  EXPECT_TRUE(again.countLikeDu->isChecked());
+  EXPECT_TRUE(again.countHidden->isChecked());
+  EXPECT_FALSE(again.countHidden->isEnabled());
+  EXPECT_FALSE(again.UseSectors->isChecked());
+  EXPECT_TRUE(again.TakeScanOptions().CountLikeDu);
+  again.countLikeDu->click();
+  EXPECT_TRUE(again.UseSectors->isChecked());
+  EXPECT_TRUE(again.UseSectors->isEnabled());
+  EXPECT_FALSE(again.countAllocated->isChecked());
+  EXPECT_FALSE(again.countAllocated->isEnabled()) << "the sector size still excludes it";
+  EXPECT_FALSE(again.hardLinksOnce->isChecked());
+  EXPECT_TRUE(again.hardLinksOnce->isEnabled());
+  EXPECT_FALSE(again.countHidden->isChecked());
+  EXPECT_TRUE(again.countHidden->isEnabled());
+  // The sector size of 0 is in use again.
+  EXPECT_THROW(again.TakeScanOptions(), EVorntoolsError);
+}
+
+// The conversion error of a field is reported after the dialog closed; a
+// sector size that cannot round anything is refused while it is open.
+TEST_F(UsageDialogTest, OkRefusesASectorSizeBelowOneAndStaysOpen) {
+  TUsageDialog& d = *dialog_;
+  d.UseSectors->setChecked(true);
+  d.SectorSize->setText("0");
+  QString text;
+  bool stillOpen = false;
+  QWidget* focus = nullptr;
+  QWidget* page = nullptr;
+  OnNextModal([&](QWidget*) {
+    OnNextModal(
+        [&](QWidget* box) {
+          text = static_cast<QMessageBox*>(box)->text();
+          static_cast<QMessageBox*>(box)->accept();
+        },
+        &d);
+    QTest::mouseClick(d.OKButton, Qt::LeftButton);
+    stillOpen = d.isVisible();
+    focus = d.focusWidget();
+    page = d.notebook->currentWidget();
+    d.done(mrCancel);
+  });
+  EXPECT_EQ(d.exec(), mrCancel);
+  EXPECT_EQ(text, "Sector Size must be at least 1.");
+  EXPECT_TRUE(stillOpen);
+  EXPECT_EQ(focus, d.SectorSize);
+  EXPECT_EQ(page, d.usageTab);
+  // Taken anyway (as a window's test hook could), it raises the same.
+  try {
+    d.TakeScanOptions();
+    ADD_FAILURE() << "no error raised";
+  } catch (const std::exception& e) {
+    EXPECT_STREQ(e.what(), "Sector Size must be at least 1");
+  }
+
+  d.SectorSize->setText("1");
+  OnNextModal([&](QWidget*) { QTest::mouseClick(d.OKButton, Qt::LeftButton); });
+  EXPECT_EQ(d.exec(), mrOk);
+  EXPECT_EQ(d.TakeScanOptions().SectorBytes, 1);
 }
 
 }  // namespace

@@ -25,6 +25,7 @@
 #include "dialogs/UsageWizard.h"
 #include "report/FontDialog.h"
 #include "report/LoadConfig.h"
+#include "report/ProblemsWindow.h"
 #include "report/ReportPrint.h"
 #include "report/SaveConfig.h"
 #include "report/UserName.h"
@@ -535,6 +536,8 @@ TEST_F(ReportTest, ConfigurationNamesThatWouldBeKeyPathsAreRefused) {
 
 TEST_F(ReportTest, ScreenshotAfterAScan) {
   const QString root = MakeFolders();
+  // Left out, for the status line's note and the Problems window.
+  QDir().mkpath(root + "/.config");
   auto window = NewWindow();
   window->show();
   answer = [&](QDialog& d) {
@@ -562,6 +565,14 @@ TEST_F(ReportTest, ScreenshotAfterAScan) {
   window->FontDialog1->show();
   EXPECT_TRUE(window->FontDialog1->grab().save(folder + "/font-dialog.png"));
   window->FontDialog1->hide();
+
+  // Both kinds of problems: one read error among the left-out entries.
+  std::vector<ScanProblem> problems = window->ProblemsWindow->Problems();
+  problems.push_back({(root + "/b/shut").toStdString(), "Permission denied", false});
+  window->ProblemsWindow->SetProblems(std::move(problems));
+  window->ProblemsWindow->show();
+  EXPECT_TRUE(window->ProblemsWindow->grab().save(folder + "/problems.png"));
+  window->ProblemsWindow->hide();
 }
 
 }  // namespace

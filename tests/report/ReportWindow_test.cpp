@@ -589,3 +589,80 @@ TEST_F(ReportTest, PanesComeBackWhereTheyWereAndADamagedLayoutIsIgnored) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ReportTest, HiddenNamesAreLeftOutAndListedUntilCountedAndAMissingStartIsTold) {
+  const QString root = MakeFolders();
+  const auto write = [](const QString& path, int bytes) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(bytes, 'x'));
+  };
+  write(root + "/.hidden.bin", 7000);
+  write(root + "/a/.cache/kept.bin", 9000);
+  constexpr std::int64_t kVisible = 3000 + 10 * 1024 + 2048 + 40 * 1024 + 100 + 5000;
+  auto window = NewWindow();
+  QStringList folders{root};
+  bool hidden = false;
+  answer = [&](QDialog& d) {
+    auto* dialog = qobject_cast<TUsageDialog*>(&d);
+    FillDialog(*dialog, folders, "0", "0", true);
+    dialog->countHidden->setChecked(hidden);
+    return int(mrOk);
+  };
+  Trigger(*window, "Dialog1");
+  EXPECT_EQ(window->StatusText(), "All Done (2 hidden items not counted)");
+  ASSERT_EQ(window->Tree().TopLevelCount(), 1u);
+  EXPECT_EQ(window->Tree().TopLevel(0)->Bytes(), kVisible);
+  TProblemsWindow& problems = *window->ProblemsWindow;
+  QStringList rows;
+  for (const ScanProblem& p : problems.Problems()) {
+    EXPECT_TRUE(p.leftOut) << p.path;
+    rows << QString::fromStdString(p.path + "\t" + p.reason);
+  }
+  rows.sort();
+  EXPECT_EQ(rows, QStringList({root + "/.hidden.bin\tLeft out: hidden",
+                               root + "/a/.cache\tLeft out: hidden"}));
+
+  // Left-out rows stand back in the disabled colour; a read error keeps the
+  // view's own, and each row keeps its colour when sorted.
+  std::vector<ScanProblem> mixed = problems.Problems();
+  mixed.push_back({(root + "/b/shut").toStdString(), "Permission denied", false});
+  problems.SetProblems(std::move(mixed));
+  EXPECT_FALSE(problems.LeftOutNote()->isHidden());
+  QTableView* list = problems.List();
+  list->sortByColumn(1, Qt::AscendingOrder);
+  const QColor grey = problems.palette().color(QPalette::Disabled, QPalette::Text);
+  QStringList shown;
+  for (int row = 0; row < list->model()->rowCount(); ++row) {
+    const QModelIndex reason = list->model()->index(row, 1);
+    const QVariant colour = reason.data(Qt::ForegroundRole);
+    shown << reason.data().toString() + (colour.isValid() && colour.value<QColor>() == grey
+                                             ? " grey"
+                                         : colour.isValid() ? " coloured"
+                                                            : " plain");
+  }
+  EXPECT_EQ(shown, QStringList({"Left out: hidden grey", "Left out: hidden grey",
+                                "Permission denied plain"}));
+
+  hidden = true;
+  Trigger(*window, "Dialog1");
+  EXPECT_EQ(window->StatusText(), "All Done");
+  EXPECT_EQ(window->Tree().TopLevel(0)->Bytes(), kVisible + 7000 + 9000);
+  EXPECT_TRUE(problems.Problems().empty());
+  EXPECT_TRUE(problems.LeftOutNote()->isHidden());
+
+  folders << root + "/missing";
+  Trigger(*window, "Dialog1");
+  EXPECT_EQ(window->StatusText(),
+            "Done, but 1 starting folder could not be read (1 problem: View > Problems...)");
+  ASSERT_EQ(window->Tree().TopLevelCount(), 2u);
+  EXPECT_TRUE(window->Tree().TopLevel(1)->Failed()) << "marked *";
+  ASSERT_EQ(problems.Problems().size(), 1u);
+  EXPECT_EQ(problems.Problems()[0].path, (root + "/missing").toStdString());
+  EXPECT_FALSE(problems.Problems()[0].leftOut);
+}
+
+}  // namespace
