@@ -70,6 +70,7 @@ QVariant TReportModel::data(const QModelIndex& index, int role) const {
       if (role == kSortRole) return qint64{node->Bytes()};
       break;
     case kShareColumn:
+      if (!node->HasSize() && role != kSortRole) return {};
       if (role == Qt::DisplayRole) return ShareText(tree_, *node);
       if (role == kShareRole || role == kSortRole) return ShareOfParent(tree_, *node);
       return {};

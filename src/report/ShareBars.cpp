@@ -47,7 +47,10 @@ void TShareBarDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
   QStyle* style = widget ? widget->style() : QApplication::style();
   style->drawPrimitive(QStyle::PE_PanelItemViewItem, &item, painter, widget);
 
-  const double share = index.data(TReportModel::kShareRole).toDouble();
+  // A line without a size (a mount point left out) has no share to show.
+  const QVariant shareData = index.data(TReportModel::kShareRole);
+  if (!shareData.isValid()) return;
+  const double share = shareData.toDouble();
   const QRect area = option.rect.adjusted(2, 2, -2, -2);
   painter->save();
   painter->setPen(QColor(150, 170, 200));

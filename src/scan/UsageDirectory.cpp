@@ -331,14 +331,19 @@ std::string LeftOutText(const ScanOutcome& outcome) {
       {"pseudo file system", "pseudo file systems"},
       {"folder on another file system", "folders on other file systems"},
   };
-  std::string text;
+  std::size_t total = 0, kindsSeen = 0, kind = 0;
   for (std::size_t i = 0; i < outcome.leftOut.size(); ++i) {
-    const std::size_t n = outcome.leftOut[i];
-    if (n == 0) continue;
-    if (!text.empty()) text += ", ";
-    text += std::to_string(n) + ' ' + kinds[i][n == 1 ? 0 : 1];
+    if (outcome.leftOut[i] == 0) continue;
+    total += outcome.leftOut[i];
+    ++kindsSeen;
+    kind = i;
   }
-  return text.empty() ? text : text + " not counted";
+  if (total == 0) return {};
+  // Several reasons make one count: the status line must stay short, and
+  // the Problems list tells each entry's reason.
+  const std::string what =
+      kindsSeen > 1 ? (total == 1 ? "item" : "items") : kinds[kind][total == 1 ? 0 : 1];
+  return std::to_string(total) + ' ' + what + " not counted";
 }
 
 std::string DoneText(const ScanOutcome& outcome, bool pointToProblems) {

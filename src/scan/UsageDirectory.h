@@ -130,7 +130,8 @@ struct ScanOutcome {
   std::shared_ptr<TScanDocument> document;
 };
 
-// "12 hidden items, 1 excluded item not counted"; empty when nothing was left out.
+// "12 hidden items not counted", or "13 items not counted" for several
+// reasons; empty when nothing was left out.
 std::string LeftOutText(const ScanOutcome& outcome);
 // How a scan that was not stopped ended: "All Done", or "Done, but 1
 // starting folder could not be read", with what was left out after it in

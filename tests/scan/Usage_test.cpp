@@ -187,19 +187,25 @@ TEST(UsageScan, MissingFolderOrFileAsStartIsMarkedAndReported) {
   TempTree t;
   t.File("file", 5000);
   t.File("real/f", 2048);
+  t.File("real/.hidden", 1);
+  t.File("real/skip.tmp", 1);
   for (const std::int32_t threads : {1, 4}) {
     UsageOptions o;
     o.Folders = {t.Path("none"), t.Path("real"), t.Path("file")};
+    o.Exclude = {"*.tmp"};
     o.Threads = threads;
     TReportTree tree;
-    const ScanOutcome outcome = RunUsageScan(o, tree, nullptr, nullptr);
+    ScanOutcome outcome = RunUsageScan(o, tree, nullptr, nullptr);
     EXPECT_EQ(tree.TextForm(), "......0K *" + t.Path("none") + "\r\n......2K  " + t.Path("real") +
                                    "\r\n......0K *" + t.Path("file") + "\r\n");
-    ASSERT_EQ(outcome.problems.size(), 2u);
+    ASSERT_EQ(outcome.problems.size(), 4u);
     EXPECT_EQ(outcome.problems[0].reason, "No such file or directory");
-    EXPECT_EQ(outcome.problems[1].reason, "Not a directory");
+    EXPECT_EQ(outcome.problems[3].reason, "Not a directory");
     EXPECT_EQ(outcome.unreadableStarts, 2u);
-    EXPECT_EQ(DoneText(outcome), "Done, but 2 starting folders could not be read");
+    EXPECT_EQ(DoneText(outcome),
+              "Done, but 2 starting folders could not be read (2 items not counted)");
+    outcome.leftOut[static_cast<std::size_t>(LeftOutReason::Excluded)] = 0;
+    EXPECT_EQ(LeftOutText(outcome), "1 hidden item not counted");
   }
 }
 
