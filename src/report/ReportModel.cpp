@@ -1,5 +1,6 @@
 #include "report/ReportModel.h"
 
+#include <QDateTime>
 #include <QLocale>
 
 #include "report/ShareBars.h"
@@ -80,6 +81,14 @@ QVariant TReportModel::data(const QModelIndex& index, int role) const {
       }
       if (role == kSortRole) return qint64{node->Files()};
       break;
+    case kModifiedColumn:
+      if (role == Qt::DisplayRole) {
+        if (!node->HasNewest()) return {};
+        return QLocale().toString(QDateTime::fromSecsSinceEpoch(node->Newest()),
+                                  QLocale::ShortFormat);
+      }
+      if (role == kSortRole) return qint64{node->Newest()};
+      break;
     default:
       return {};
   }
@@ -98,6 +107,8 @@ QVariant TReportModel::headerData(int section, Qt::Orientation orientation, int 
       return QStringLiteral("Share");
     case kFilesColumn:
       return QStringLiteral("Files");
+    case kModifiedColumn:
+      return QStringLiteral("Modified");
     default:
       return {};
   }

@@ -38,16 +38,19 @@ class TReportModel : public QAbstractItemModel, public TTreeObserver {
 
   // The label, as the report keeps it and edits it in place; the size in
   // binary units; the share of the parent, drawn as a bar (kShareRole gives
-  // it from 0 to 1); the files in the folder and below, empty when unknown.
+  // it from 0 to 1); the files in the folder and below, empty when unknown;
+  // the newest file's modification date, empty when unknown.
   static constexpr int kLabelColumn = 0;
   static constexpr int kSizeColumn = 1;
   static constexpr int kShareColumn = 2;
   static constexpr int kFilesColumn = 3;
-  static constexpr int kColumns = 4;
+  static constexpr int kModifiedColumn = 4;
+  static constexpr int kColumns = 5;
   static constexpr int kShareRole = Qt::UserRole + 1;
   // What a column sorts by, from the node's own numbers: the label for the
   // label column (ordered as Edit > Sort orders it), the bytes (0 without a
-  // size), the share from 0 to 1, the files (-1 when unknown).
+  // size), the share from 0 to 1, the files (-1 when unknown), the newest
+  // file's time in seconds since 1970 (TTreeNode::kNoNewest when unknown).
   static constexpr int kSortRole = Qt::UserRole + 2;
 
   QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;

@@ -20,6 +20,8 @@ int Compare(const TReportTree& tree, const TTreeNode& a, const TTreeNode& b, int
       return order(ShareOfParent(tree, a), ShareOfParent(tree, b));
     case TReportModel::kFilesColumn:
       return order(a.Files(), b.Files());  // -1 when unknown
+    case TReportModel::kModifiedColumn:
+      return order(a.Newest(), b.Newest());  // unknown before any time
     default:
       return 0;
   }

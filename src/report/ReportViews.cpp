@@ -1,5 +1,8 @@
 #include "report/ReportViews.h"
 
+#include <QDateTime>
+#include <QLocale>
+
 #include <QAction>
 #include <QHeaderView>
 #include <QMenu>
@@ -31,6 +34,15 @@ Qt::SortOrder FirstOrder(int column) {
 }
 }  // namespace
 
+namespace {
+// Room for a date and time in the locale's short form.
+int ModifiedWidth(const QFontMetrics& metrics) {
+  return metrics.horizontalAdvance(QLocale().toString(QDateTime(QDate(2026, 12, 31), QTime(23, 59)),
+                                                      QLocale::ShortFormat)) +
+         16;
+}
+}  // namespace
+
 TReportViews::TReportViews(TReportTree& tree, QWidget* window) : QObject(window), tree_(tree) {
   view_ = new QTreeView(window);
   view_->setObjectName("resultField");
@@ -51,9 +63,10 @@ TReportViews::TReportViews(TReportTree& tree, QWidget* window) : QObject(window)
   connect(header, &QWidget::customContextMenuRequested, this, &TReportViews::HeaderMenu);
   connect(header, &QHeaderView::sectionResized, this, [this](int column, int, int size) {
     // The user's widths, not those a new model or a hidden column gives.
-    if (settingUp_ || size <= 0 || widths_.size() != 2) return;
+    if (settingUp_ || size <= 0 || widths_.size() != 3) return;
     if (column == TReportModel::kSizeColumn) widths_[0] = size;
     if (column == TReportModel::kFilesColumn) widths_[1] = size;
+    if (column == TReportModel::kModifiedColumn) widths_[2] = size;
   });
   // The classic style draws the dotted lines between nodes.
   if (QStyle* lines = QStyleFactory::create("Windows")) {
@@ -105,17 +118,19 @@ void TReportViews::SetUpView() {
   header->setSectionResizeMode(TReportModel::kSizeColumn, QHeaderView::Interactive);
   header->setSectionResizeMode(TReportModel::kShareColumn, QHeaderView::Stretch);
   header->setSectionResizeMode(TReportModel::kFilesColumn, QHeaderView::Interactive);
+  header->setSectionResizeMode(TReportModel::kModifiedColumn, QHeaderView::Interactive);
   // The share bars keep room for their percentage however narrow the window.
   const QFontMetrics metrics(view_->font());
   header->setMinimumSectionSize(metrics.horizontalAdvance("100.0%") + 12);
-  if (widths_.size() != 2) {
+  if (widths_.size() != 3) {
     widths_ = {metrics.horizontalAdvance("1023.9 MiB") + 16,
-               metrics.horizontalAdvance("99,999,999") + 16};
+               metrics.horizontalAdvance("99,999,999") + 16, ModifiedWidth(metrics)};
   }
   SetColumnWidths(widths_);
   view_->setColumnHidden(TReportModel::kSizeColumn, !sizeShown_);
   view_->setColumnHidden(TReportModel::kShareColumn, !shareBars_);
   view_->setColumnHidden(TReportModel::kFilesColumn, !filesShown_);
+  view_->setColumnHidden(TReportModel::kModifiedColumn, !modifiedShown_);
   header->setSortIndicatorShown(sorted_ != nullptr);
   if (sorted_) header->setSortIndicator(sorted_->sortColumn(), sorted_->sortOrder());
   connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
@@ -230,6 +245,7 @@ void TReportViews::HeaderMenu(const QPoint& pos) {
   column("SizeColumn1", "&Size", TReportModel::kSizeColumn);
   if (shareBarsAction_) menu.addAction(shareBarsAction_);
   column("FilesColumn1", "&Files", TReportModel::kFilesColumn);
+  column("ModifiedColumn1", "&Modified", TReportModel::kModifiedColumn);
   menu.exec(view_->header()->viewport()->mapToGlobal(pos));
 }
 
@@ -240,7 +256,9 @@ void TReportViews::ShowColumn(int column, bool shown) {
   }
   if (column == TReportModel::kSizeColumn) sizeShown_ = shown;
   if (column == TReportModel::kFilesColumn) filesShown_ = shown;
-  if (column == TReportModel::kSizeColumn || column == TReportModel::kFilesColumn) {
+  if (column == TReportModel::kModifiedColumn) modifiedShown_ = shown;
+  if (column == TReportModel::kSizeColumn || column == TReportModel::kFilesColumn ||
+      column == TReportModel::kModifiedColumn) {
     view_->setColumnHidden(column, !shown);
     // A section shown again comes back at its own width, not the header's default.
     if (shown) SetColumnWidths(widths_);
@@ -251,6 +269,7 @@ bool TReportViews::ColumnShown(int column) const {
   if (column == TReportModel::kSizeColumn) return sizeShown_;
   if (column == TReportModel::kShareColumn) return shareBars_;
   if (column == TReportModel::kFilesColumn) return filesShown_;
+  if (column == TReportModel::kModifiedColumn) return modifiedShown_;
   return column == TReportModel::kLabelColumn;
 }
 
@@ -259,16 +278,22 @@ QList<int> TReportViews::ColumnWidths() const {
 }
 
 void TReportViews::SetColumnWidths(const QList<int>& widths) {
-  if (widths.size() != 2) return;
+  // Two values come from before the Modified column, which keeps its own.
+  if (widths.size() != 2 && widths.size() != 3) return;
   // A damaged stored value must not give a column nobody can see past.
   const int limit = 4000;
-  widths_ = {std::clamp(widths[0], 1, limit), std::clamp(widths[1], 1, limit)};
+  const int modified = widths.size() == 3    ? widths[2]
+                       : widths_.size() == 3 ? widths_[2]
+                                             : ModifiedWidth(QFontMetrics(view_->font()));
+  widths_ = {std::clamp(widths[0], 1, limit), std::clamp(widths[1], 1, limit),
+             std::clamp(modified, 1, limit)};
   QHeaderView* header = view_->header();
   if (header->count() < TReportModel::kColumns) return;
   const bool before = settingUp_;
   settingUp_ = true;
   header->resizeSection(TReportModel::kSizeColumn, widths_[0]);
   header->resizeSection(TReportModel::kFilesColumn, widths_[1]);
+  header->resizeSection(TReportModel::kModifiedColumn, widths_[2]);
   settingUp_ = before;
 }
 

@@ -101,7 +101,8 @@ class TReportViews : public QObject {
   bool shareBars_ = true;
   bool sizeShown_ = true;
   bool filesShown_ = true;
-  QList<int> widths_;       // Size's and Files' widths, also while hidden
+  bool modifiedShown_ = true;
+  QList<int> widths_;       // Size's, Files' and Modified's widths, also while hidden
   bool settingUp_ = false;  // the header's sizes are being set, not the user's
   bool selectingFromTreemap_ = false;
   QList<int> splitterSizes_;  // the splitter's last sizes with the treemap shown

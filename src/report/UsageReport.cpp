@@ -278,6 +278,8 @@ void TUsageReport::ReadSettings() {
   ReadStep([this] {
     views_->ShowColumn(TReportModel::kSizeColumn, IniFile->ReadFlag(Section, "MenuItem-4", true));
     views_->ShowColumn(TReportModel::kFilesColumn, IniFile->ReadFlag(Section, "MenuItem-5", true));
+    views_->ShowColumn(TReportModel::kModifiedColumn,
+                       IniFile->ReadFlag(Section, "MenuItem-6", true));
     views_->SetColumnWidths(PositiveNumbers(IniFile->ReadText(Section, "Header-1", "")));
     // The column the view is sorted by and the direction (1: descending);
     // none stored leaves the order Largest First gave.
@@ -313,9 +315,11 @@ void TUsageReport::WriteSettings() {
   IniFile->WriteFlag(Section, "MenuItem-3", FindAction("LargestFirst1")->isChecked());
   IniFile->WriteFlag(Section, "MenuItem-4", views_->ColumnShown(TReportModel::kSizeColumn));
   IniFile->WriteFlag(Section, "MenuItem-5", views_->ColumnShown(TReportModel::kFilesColumn));
+  IniFile->WriteFlag(Section, "MenuItem-6", views_->ColumnShown(TReportModel::kModifiedColumn));
   const QList<int> widths = views_->ColumnWidths();
-  if (widths.size() == 2) {
-    IniFile->WriteText(Section, "Header-1", QString("%1,%2").arg(widths[0]).arg(widths[1]));
+  if (widths.size() == 3) {
+    IniFile->WriteText(Section, "Header-1",
+                       QString("%1,%2,%3").arg(widths[0]).arg(widths[1]).arg(widths[2]));
   }
   IniFile->WriteText(Section, "Sort-1",
                      views_->SortColumn() < 0

@@ -225,6 +225,7 @@ void TReportTree::SetNumbers(TTreeNode* node, std::int64_t bytes, bool failed, b
 
 void TReportTree::CorrectAncestors(TTreeNode* from, std::int64_t oldBytes, std::int64_t newBytes,
                                    std::int64_t oldFiles, std::int64_t newFiles,
+                                   std::int64_t oldNewest, std::int64_t newNewest,
                                    std::int64_t minimumBytes) {
   // Counts are exact, so the change is the same at every level.
   const bool filesKnown = oldFiles >= 0 && newFiles >= 0;
@@ -250,6 +251,13 @@ void TReportTree::CorrectAncestors(TTreeNode* from, std::int64_t oldBytes, std::
     newShare = total;
     if (node->files_ >= 0)
       node->files_ = filesKnown ? std::max<std::int64_t>(node->files_ + filesChange, 0) : -1;
+    if (newNewest > node->newest_) {
+      node->newest_ = newNewest;
+    } else if (node->newest_ != TTreeNode::kNoNewest && node->newest_ == oldNewest &&
+               newNewest < oldNewest) {
+      // Its own files may or may not hold something as new: unknown, never wrong.
+      node->newest_ = TTreeNode::kNoNewest;
+    }
     SetNumbers(node, static_cast<std::int64_t>(total), failed, here);
     if (minimumBytes > 0 && total < minimumBytes) tooSmall = node;
   }
@@ -263,8 +271,11 @@ void TReportTree::DeleteAndCorrect(TTreeNode* node, std::int64_t minimumBytes) {
   TTreeNode* const parent = node->parent_;
   const std::int64_t bytes = node->hasSize_ ? node->bytes_ : 0;
   const std::int64_t files = node->files_;
+  const std::int64_t newest = node->newest_;
   Delete(node);
-  if (parent) CorrectAncestors(parent, bytes, 0, files, 0, minimumBytes);
+  if (parent) {
+    CorrectAncestors(parent, bytes, 0, files, 0, newest, TTreeNode::kNoNewest, minimumBytes);
+  }
 }
 
 void TReportTree::ReplaceSubtree(TTreeNode* node, TReportTree& scan, std::int64_t minimumBytes) {
@@ -296,6 +307,7 @@ void TReportTree::ReplaceSubtree(TTreeNode* node, TReportTree& scan, std::int64_
 
   const std::int64_t oldBytes = node->hasSize_ ? node->bytes_ : 0;
   const std::int64_t oldFiles = node->files_;
+  const std::int64_t oldNewest = node->newest_;
   while (!node->children_.empty()) Delete(node->children_.back().get());
   for (auto& child : fresh->children_) {
     TTreeNode* const raw = child.get();
@@ -323,6 +335,7 @@ void TReportTree::ReplaceSubtree(TTreeNode* node, TReportTree& scan, std::int64_
   const std::int64_t newBytes = fresh->bytes_;
   const std::int64_t newFiles = fresh->files_;
   node->files_ = newFiles;
+  node->newest_ = fresh->newest_;
   SetNumbers(node, newBytes, fresh->failed_, fresh->failedHere_);
 
   // Expanded again where the folder still has the line.
@@ -336,7 +349,8 @@ void TReportTree::ReplaceSubtree(TTreeNode* node, TReportTree& scan, std::int64_
       if (expanded.count(mine) || onTheWay.count(mine)) pending.emplace_back(child.get(), mine);
     }
   }
-  CorrectAncestors(node->parent_, oldBytes, newBytes, oldFiles, newFiles, minimumBytes);
+  CorrectAncestors(node->parent_, oldBytes, newBytes, oldFiles, newFiles, oldNewest, fresh->newest_,
+                   minimumBytes);
 }
 
 TTreeNode* TReportTree::NextBelow(const TTreeNode* top, const TTreeNode* node) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -37,6 +38,13 @@ class TTreeNode {
   // counted them; unknown (-1) for a line read from text or edited.
   bool HasFiles() const { return files_ >= 0; }
   std::int64_t Files() const { return files_; }
+  // The newest modification time of a file in the folder or below it
+  // (seconds since 1970), as the scan that made the line found it; unknown
+  // for a line read from text, a folder without files, or after a change
+  // below took away what was the newest.
+  static constexpr std::int64_t kNoNewest = INT64_MIN;
+  bool HasNewest() const { return newest_ != kNoNewest; }
+  std::int64_t Newest() const { return newest_; }
   // The folder's name: the label after its size field and mark.
   std::string Name() const { return hasSize_ ? label_.substr(nameOffset_) : label_; }
 
@@ -47,6 +55,7 @@ class TTreeNode {
   std::vector<std::unique_ptr<TTreeNode>> children_;
   std::int64_t bytes_ = 0;
   std::int64_t files_ = -1;
+  std::int64_t newest_ = kNoNewest;
   // 32 bits each, so the numbers fit in the room the row and level had:
   // the tree holds at most INT_MAX nodes.
   std::uint32_t row_ = 0;
@@ -114,6 +123,8 @@ class TReportTree {
                  std::int64_t files);
   // The scan's count of files in the folder and below; -1: unknown.
   void SetFiles(TTreeNode* node, std::int64_t files);
+  // The newest file below, told with the numbers that follow (SetResult).
+  void SetNewest(TTreeNode* node, std::int64_t newest) { node->newest_ = newest; }
   void Delete(TTreeNode* node);
 
   // A rescan of `node`'s folder: its lines below and its numbers (its file
@@ -186,8 +197,12 @@ class TReportTree {
   // below `from` went from `oldBytes` to `newBytes` (0 when removed) and
   // from `oldFiles` to `newFiles` files (-1: unknown, which makes every
   // count above unknown); then the highest of them below `minimumBytes` goes.
+  // The newest file below each ancestor follows from `oldNewest` and
+  // `newNewest` the same way; one that came from the changed line and is
+  // gone from it becomes unknown.
   void CorrectAncestors(TTreeNode* from, std::int64_t oldBytes, std::int64_t newBytes,
-                        std::int64_t oldFiles, std::int64_t newFiles, std::int64_t minimumBytes);
+                        std::int64_t oldFiles, std::int64_t newFiles, std::int64_t oldNewest,
+                        std::int64_t newNewest, std::int64_t minimumBytes);
   // Sets numbers on a node that already has its name.
   void SetNumbers(TTreeNode* node, std::int64_t bytes, bool failed, bool failedHere);
 

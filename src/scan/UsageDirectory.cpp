@@ -162,6 +162,7 @@ void TUsageDirectory::TheFileProcedure(const std::string& fileName, const FileCo
     problems_.push_back({fileName, std::strerror(error)});
   } else {
     AddBytes(current, size);
+    current.newest = std::max(current.newest, facts.modified);
   }
 }
 
@@ -240,6 +241,7 @@ void TUsageDirectory::PostProcessDirectoryProcedure(const std::string&) {
   if (record.size < static_cast<std::int64_t>(Options.MinSizeK) * 1024) {
     if (record.node) Tree->Delete(record.node);
   } else if (record.node) {
+    Tree->SetNewest(record.node, record.newest);
     Tree->SetResult(record.node, record.size, record.failed, record.failedHere, record.files);
     kept = true;
   }
@@ -247,6 +249,7 @@ void TUsageDirectory::PostProcessDirectoryProcedure(const std::string&) {
   if (!open_.empty()) {
     AddBytes(open_.back(), record.size);
     open_.back().files += record.files;
+    open_.back().newest = std::max(open_.back().newest, record.newest);
     if (record.failed) {
       open_.back().failed = true;
       // A folder without a line of its own passes its mark on as the parent's.

@@ -19,7 +19,9 @@ class TUsage {
   std::int32_t depth = 0;  // levels below its starting folder
   std::int64_t size = 0;   // bytes of its files and, once finished, its sub-folders
   std::int64_t files = 0;  // its files and, once finished, those of its sub-folders
-  bool failed = false;     // something in it or below could not be measured
+  // The newest modification time of a file measured in it or below.
+  std::int64_t newest = TTreeNode::kNoNewest;
+  bool failed = false;  // something in it or below could not be measured
   // Something in it, or below it where no line shows it, could not be measured.
   bool failedHere = false;
   // Length of the folder's full path. The path itself is the walker's current

@@ -324,3 +324,38 @@ TEST(ScanDocument, LargestFilesAndTypesBelowAFolder) {
   ASSERT_EQ(onlyBin.Files().size(), 2u);
   EXPECT_EQ(onlyBin.Files()[0].path, t.Path("r/top.bin"));
 }
+
+// Each line knows the newest file below it; a rescan that takes that file
+// away leaves the lines above without a date rather than with a wrong one,
+// and a newer file reaches every line above.
+TEST(ScanDocument, NewestFileBelowEachLineFollowsRescans) {
+  TempTree t;
+  t.File("r/old", 1);
+  t.File("r/a/mid", 1);
+  t.File("r/a/b/new", 1);
+  SetModified(t.Path("r/old"), 1000000000);
+  SetModified(t.Path("r/a/mid"), 1100000000);
+  SetModified(t.Path("r/a/b/new"), 1200000000);
+  UsageOptions o;
+  o.Folders = {t.Path("r")};
+  TReportTree tree;
+  RunUsageScan(o, tree, nullptr, nullptr);
+  TTreeNode* r = tree.TopLevel(0);
+  TTreeNode* a = r->Child(0);
+  TTreeNode* b = a->Child(0);
+  EXPECT_EQ(r->Newest(), 1200000000);
+  EXPECT_EQ(a->Newest(), 1200000000);
+  EXPECT_EQ(b->Newest(), 1200000000);
+
+  ASSERT_EQ(::unlink(t.Path("r/a/b/new").c_str()), 0);
+  RescanUsageFolder(b, o, tree, nullptr, nullptr);
+  EXPECT_FALSE(b->HasNewest()) << "no file left in it";
+  EXPECT_FALSE(a->HasNewest()) << "its own files may or may not be the newest now";
+  EXPECT_FALSE(r->HasNewest());
+
+  t.File("r/a/b/newer", 1);
+  SetModified(t.Path("r/a/b/newer"), 1300000000);
+  RescanUsageFolder(b, o, tree, nullptr, nullptr);
+  EXPECT_EQ(r->Newest(), 1300000000);
+  EXPECT_EQ(a->Newest(), 1300000000);
+}
