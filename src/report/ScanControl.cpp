@@ -64,9 +64,9 @@ void TScanControl::RunScan(const UsageOptions& options) {
   // The window keeps every file the scan read, for the questions asked of
   // the report afterwards.
   lastOptions_.Record = ScanRecord::Files;
-  if (options.ClearReport) documents_.clear();
+  if (options.ClearReport) ForgetDocuments();
   ScanOutcome outcome = RunUsageScan(lastOptions_, tree_, this, this, &UsageDirectory);
-  if (outcome.document) documents_.push_back(std::move(outcome.document));
+  KeepDocument(std::move(outcome.document));
   ShowOutcome(std::move(outcome));
 }
 
@@ -77,6 +77,9 @@ void TScanControl::RunRescan(TTreeNode* node) {
   BeginScan();
   ScanOutcome outcome = RescanUsageFolder(node, lastOptions_, tree_, this, this, &UsageDirectory);
   if (outcome.stopped) return;  // the report and its problems stay as they were
+  // The folder's files as this walk found them, before those of the scans
+  // before it.
+  KeepDocument(std::move(outcome.document));
   // The folder's old problems give way to its new ones; the others stay.
   const auto below = [&folder](const std::string& path) {
     if (path.compare(0, folder.size(), folder) != 0) return false;
@@ -89,6 +92,17 @@ void TScanControl::RunRescan(TTreeNode* node) {
   for (ScanProblem& p : outcome.problems) problems.push_back(std::move(p));
   outcome.problems = std::move(problems);
   ShowOutcome(std::move(outcome));
+}
+
+void TScanControl::ForgetDocuments() {
+  documents_.clear();
+  emit DocumentsChanged();
+}
+
+void TScanControl::KeepDocument(std::shared_ptr<TScanDocument> document) {
+  if (!document) return;
+  documents_.push_back(std::move(document));
+  emit DocumentsChanged();
 }
 
 void TScanControl::ShowOutcome(ScanOutcome&& outcome) {

@@ -41,10 +41,10 @@ class TScanControl : public QObject, public TMessagePump, public TStatusLine {
   bool Scanning() const { return scanning_; }
   const UsageOptions& LastOptions() const { return lastOptions_; }
   // What the scans behind the report read, oldest first: one document a
-  // scan (a scan that clears the report starts the list again). A report
-  // read from its file, or emptied, has none.
+  // scan or rescan (a scan that clears the report starts the list again).
+  // A report read from its file, or emptied, has none.
   const std::vector<std::shared_ptr<const TScanDocument>>& Documents() const { return documents_; }
-  void ForgetDocuments() { documents_.clear(); }
+  void ForgetDocuments();
 
   QString StatusText() const;
   // A notice shown over the status line for a moment (e.g. "scan running").
@@ -69,12 +69,16 @@ class TScanControl : public QObject, public TMessagePump, public TStatusLine {
  signals:
   // A scan started or ended.
   void ScanningChanged(bool scanning);
+  // A document was added to Documents(), or they were forgotten.
+  void DocumentsChanged();
 
  private:
   // What a scan and a rescan do first, once the scan counts as running.
   void BeginScan();
   // The status line after a scan, and the problems it found.
   void ShowOutcome(ScanOutcome&& outcome);
+  // Adds what a scan read to Documents() (nothing when it kept no record).
+  void KeepDocument(std::shared_ptr<TScanDocument> document);
 
   QWidget& window_;
   TReportTree& tree_;

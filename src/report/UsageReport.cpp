@@ -19,6 +19,7 @@
 #include "dialogs/ShowHelp.h"
 #include "dialogs/UsageDialog.h"
 #include "dialogs/UsageWizard.h"
+#include "report/FilesPane.h"
 #include "report/FontDialog.h"
 #include "report/NodeCommands.h"
 #include "report/ProblemsWindow.h"
@@ -52,7 +53,10 @@ TUsageReport::TUsageReport(QWidget* owner, const QString& root) : TMyReport(owne
 TUsageReport::~TUsageReport() {
   FormDestroy();
   // The parts go before the tree they refer to, the views last, as they
-  // take the model off the tree view.
+  // take the model off the tree view; the Files pane, which follows the
+  // views and the scans, first.
+  delete filesPane_;
+  filesPane_ = nullptr;
   nodeCommands_.reset();
   output_.reset();
   scan_.reset();
@@ -117,6 +121,8 @@ void TUsageReport::BuildWindow() {
 
   BuildMenu();
   nodeCommands_ = std::make_unique<TNodeCommands>(*this, tree_, *views_, *scan_);
+  filesPane_ = new TFilesPane(*this, *views_, *scan_);
+  AddPane(filesPane_, Qt::BottomDockWidgetArea);
 }
 
 QAction* TUsageReport::AddItem(QMenu* menu, const char* name, const QString& caption,
@@ -294,7 +300,7 @@ void TUsageReport::ReadSettings() {
     const QByteArray::FromBase64Result layout =
         QByteArray::fromBase64Encoding(IniFile->ReadText(Section, "Docks-1", "").toLatin1(),
                                        QByteArray::AbortOnBase64DecodingErrors);
-    if (layout && !layout.decoded.isEmpty()) restoreState(layout.decoded);
+    if (layout && !layout.decoded.isEmpty()) docksRestored_ = restoreState(layout.decoded);
   });
   ReadStep([this] {
     QFont font = resultField->font();
@@ -341,6 +347,9 @@ void TUsageReport::showEvent(QShowEvent* event) {
   if (!activated_) {
     activated_ = true;
     views_->ApplyTreemapSizes();
+    // Without a saved layout the Files pane takes what it asks for, which
+    // leaves the report a few lines in a window of the design size.
+    if (!docksRestored_) resizeDocks({filesPane_}, {height() / 3}, Qt::Vertical);
     // Once per run, after the window is on screen.
     QTimer::singleShot(0, this, &TUsageReport::FormActivate);
   }

@@ -18,6 +18,7 @@ class QSplitter;
 class QStatusBar;
 class QTextEdit;
 class QTreeView;
+class TFilesPane;
 class TFontDialog;
 class TNodeCommands;
 class TProblemsWindow;
@@ -62,6 +63,7 @@ class TUsageReport : public TMyReport {
   TReportViews& Views() const { return *views_; }
   TScanControl& Scan() const { return *scan_; }
   TReportOutput& Output() const { return *output_; }
+  TFilesPane* FilesPane() const { return filesPane_; }
   TReportModel* Model() const;
   // The node a view index stands for, and back (see TReportViews).
   TTreeNode* NodeAt(const QModelIndex& viewIndex) const;
@@ -122,6 +124,8 @@ class TUsageReport : public TMyReport {
   std::unique_ptr<TScanControl> scan_;
   std::unique_ptr<TReportOutput> output_;
   std::unique_ptr<TNodeCommands> nodeCommands_;
+  TFilesPane* filesPane_ = nullptr;  // a child of the window, gone before the parts above
   QMenu* viewMenu_ = nullptr;
   bool activated_ = false;
+  bool docksRestored_ = false;  // the panes' places came from the settings
 };

@@ -70,6 +70,7 @@ TEST_F(ReportTest, MenuHasEveryItemInOrderWithCaptionsAndShortcuts) {
                                 "&Treemap|F7",
                                 "&Largest First|",
                                 "&Problems...|",
+                                "&Files|",
                                 "&Stop",
                                 "&Help",
                                 "&Help...|F1",

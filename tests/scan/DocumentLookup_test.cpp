@@ -1,0 +1,95 @@
+#include "scan/DocumentLookup.h"
+
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "TempTree.h"
+#include "scan/UsageDirectory.h"
+
+namespace {
+
+std::shared_ptr<const TScanDocument> ScanOf(const std::vector<std::string>& folders) {
+  UsageOptions o;
+  o.Folders = folders;
+  o.Record = ScanRecord::Files;
+  TReportTree tree;
+  return RunUsageScan(o, tree, nullptr, nullptr).document;
+}
+
+std::set<std::string> OwnFiles(const TDocumentLookup::Place& place) {
+  std::set<std::string> names;
+  const TScanDocument& doc = *place.document;
+  for (std::uint64_t j = doc.Folder(place.folder).firstFile; j < doc.KeptFilesEnd(place.folder);
+       ++j) {
+    names.emplace(doc.FileName(j));
+  }
+  return names;
+}
+
+// The starting folder a found folder was walked from.
+std::string StartOf(const TDocumentLookup::Place& place) {
+  std::uint32_t i = place.folder;
+  while (place.document->Folder(i).parent != TScanDocument::kNoFolder) {
+    i = place.document->Folder(i).parent;
+  }
+  return std::string(place.document->FolderName(i));
+}
+
+}  // namespace
+
+// The newest document that walked a folder holds it: a later scan of a
+// folder below another (in one scan or as a rescan) wins for what is below
+// it, and only at a whole name: "r/a" is no ancestor of "r/ab".
+TEST(DocumentLookup, FindsTheNewestDocumentThatWalkedTheFolder) {
+  TempTree t;
+  t.File("r/top.bin", 10);
+  t.File("r/a/x.bin", 20);
+  t.File("r/a/b/y.bin", 30);
+  t.File("r/ab/q.bin", 40);
+  const auto first = ScanOf({t.Path("r"), t.Path("r/a")});
+  t.File("r/a/b/new.bin", 50);
+  const auto rescan = ScanOf({t.Path("r/a/b") + "/"});
+  ASSERT_TRUE(first && rescan);
+  const std::vector<std::shared_ptr<const TScanDocument>> both = {first, rescan};
+
+  const auto top = TDocumentLookup::Find(both, t.Path("r"));
+  ASSERT_TRUE(top);
+  EXPECT_EQ(top.document, first);
+  EXPECT_EQ(top.document->FolderPath(top.folder), t.Path("r"));
+  EXPECT_EQ(OwnFiles(top), (std::set<std::string>{"top.bin"}));
+
+  const auto ab = TDocumentLookup::Find(both, t.Path("r/ab"));
+  ASSERT_TRUE(ab);
+  EXPECT_EQ(ab.document->FolderPath(ab.folder), t.Path("r/ab"));
+  EXPECT_EQ(StartOf(ab), t.Path("r"));
+
+  const auto a = TDocumentLookup::Find(both, t.Path("r/a"));
+  ASSERT_TRUE(a);
+  EXPECT_EQ(a.document, first);
+  EXPECT_EQ(StartOf(a), t.Path("r/a"));  // the later of the nested starting folders
+  EXPECT_EQ(OwnFiles(a), (std::set<std::string>{"x.bin"}));
+
+  const auto b = TDocumentLookup::Find(both, t.Path("r/a/b"));
+  ASSERT_TRUE(b);
+  EXPECT_EQ(b.document, rescan);
+  EXPECT_EQ(OwnFiles(b), (std::set<std::string>{"new.bin", "y.bin"}));
+  const auto older = TDocumentLookup::Find({first}, t.Path("r/a/b"));
+  ASSERT_TRUE(older);
+  EXPECT_EQ(OwnFiles(older), (std::set<std::string>{"y.bin"}));
+}
+
+// A report line no scan walked (a report read from text, a label edited)
+// finds nothing.
+TEST(DocumentLookup, APathNoDocumentHoldsIsNotFound) {
+  TempTree t;
+  t.File("r/a/x.bin", 20);
+  const auto doc = ScanOf({t.Path("r")});
+  ASSERT_TRUE(doc);
+  for (const std::string& path : {t.Path("r/missing"), t.Path("r/a/x.bin"), t.Path("r/a/more"),
+                                  t.Path("rx"), t.Root(), std::string("/"), std::string()}) {
+    EXPECT_FALSE(TDocumentLookup::Find({doc}, path)) << path;
+  }
+  EXPECT_FALSE(TDocumentLookup::Find({}, t.Path("r")));
+}
