@@ -82,10 +82,12 @@ QVariant TReportModel::data(const QModelIndex& index, int role) const {
       if (role == kSortRole) return qint64{node->Files()};
       break;
     case kModifiedColumn:
-      if (role == Qt::DisplayRole) {
+      if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
         if (!node->HasNewest()) return {};
-        return QLocale().toString(QDateTime::fromSecsSinceEpoch(node->Newest()),
-                                  QLocale::ShortFormat);
+        // The Files pane's form: sortable by eye, the same in every locale.
+        const QDateTime when = QDateTime::fromSecsSinceEpoch(node->Newest());
+        return role == Qt::ToolTipRole ? QLocale().toString(when, QLocale::LongFormat)
+                                       : when.toString("yyyy-MM-dd HH:mm");
       }
       if (role == kSortRole) return qint64{node->Newest()};
       break;

@@ -1,7 +1,5 @@
 #include "report/ReportViews.h"
 
-#include <QDateTime>
-#include <QLocale>
 
 #include <QAction>
 #include <QHeaderView>
@@ -35,11 +33,9 @@ Qt::SortOrder FirstOrder(int column) {
 }  // namespace
 
 namespace {
-// Room for a date and time in the locale's short form.
+// Room for a date and time as the column shows them.
 int ModifiedWidth(const QFontMetrics& metrics) {
-  return metrics.horizontalAdvance(QLocale().toString(QDateTime(QDate(2026, 12, 31), QTime(23, 59)),
-                                                      QLocale::ShortFormat)) +
-         16;
+  return metrics.horizontalAdvance("2026-12-31 23:59") + 16;
 }
 }  // namespace
 
