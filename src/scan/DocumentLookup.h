@@ -24,7 +24,6 @@ class TDocumentLookup {
   static Place Find(const std::vector<std::shared_ptr<const TScanDocument>>& documents,
                     std::string_view path);
 
- private:
   // The folder below starting folder `start` that `rest` names ("a/b", or
   // empty for the starting folder itself); kNoFolder when there is none.
   static std::uint32_t Descend(const TScanDocument& document, std::uint32_t start,

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "scan/ReportScopes.h"
 #include "scan/ScanDocument.h"
 
 // The files of a scan, or of one folder and everything below it, by type
@@ -19,12 +20,17 @@ class TFileTypeTally {
   // `below`: a folder of the document, or TScanDocument::kNoFolder for all.
   explicit TFileTypeTally(const TScanDocument& document,
                           std::uint32_t below = TScanDocument::kNoFolder);
+  // The same over a whole report.
+  explicit TFileTypeTally(const TReportScopes& scopes);
 
   // Most bytes first, equal totals in type order (bytewise).
   const std::vector<Type>& Types() const { return types_; }
   std::int64_t TotalBytes() const { return total_; }
 
  private:
+  class Counter;
+  void Take(Counter& counter);
+
   std::vector<Type> types_;
   std::int64_t total_ = 0;
 };

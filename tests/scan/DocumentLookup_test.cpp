@@ -1,11 +1,16 @@
 #include "scan/DocumentLookup.h"
 
+#include <unistd.h>
+
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "TempTree.h"
+#include "scan/FileTypeTally.h"
+#include "scan/LargestFiles.h"
+#include "scan/ReportScopes.h"
 #include "scan/UsageDirectory.h"
 
 namespace {
@@ -92,4 +97,30 @@ TEST(DocumentLookup, APathNoDocumentHoldsIsNotFound) {
     EXPECT_FALSE(TDocumentLookup::Find({doc}, path)) << path;
   }
   EXPECT_FALSE(TDocumentLookup::Find({}, t.Path("r")));
+}
+
+// The whole report seen through its documents holds every file once, as the
+// newest walk of its folder found it, whatever folders were walked twice.
+TEST(DocumentLookup, ReportScopesHoldEachFileOnceAsTheNewestWalkFoundIt) {
+  TempTree t;
+  t.File("r/top.bin", 10);
+  t.File("r/a/x.bin", 20);
+  t.File("r/a/b/y.bin", 30);
+  t.File("r/ab/q.bin", 40);
+  t.File("s/z.bin", 5);
+  // "r/a" twice in one scan, then "r/a/b" again with a file more and one gone.
+  const auto first = ScanOf({t.Path("r"), t.Path("r/a")});
+  t.File("r/a/b/new.bin", 50);
+  ASSERT_EQ(::unlink(t.Path("r/a/b/y.bin").c_str()), 0);
+  const auto rescan = ScanOf({t.Path("r/a/b") + "/"});
+  const auto other = ScanOf({t.Path("s")});
+  const TReportScopes scopes({first, rescan, other});
+
+  std::multiset<std::string> paths;
+  const TLargestFiles largest(scopes, 100);
+  for (const auto& f : largest.Files()) paths.insert(f.path);
+  EXPECT_EQ(paths, (std::multiset<std::string>{t.Path("r/top.bin"), t.Path("r/a/x.bin"),
+                                               t.Path("r/a/b/new.bin"), t.Path("r/ab/q.bin"),
+                                               t.Path("s/z.bin")}));
+  EXPECT_EQ(TFileTypeTally(scopes).TotalBytes(), 10 + 20 + 50 + 40 + 5);
 }
