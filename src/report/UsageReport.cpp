@@ -27,6 +27,7 @@
 #include "report/ReportOutput.h"
 #include "report/ReportViews.h"
 #include "report/ScanControl.h"
+#include "report/TypeColours.h"
 
 namespace {
 // A stored list of whole numbers ("120,80"), those below `least` left out:
@@ -121,6 +122,7 @@ void TUsageReport::BuildWindow() {
 
   BuildMenu();
   nodeCommands_ = std::make_unique<TNodeCommands>(*this, tree_, *views_, *scan_);
+  typeColours_ = new TTypeColours(this);
   filesPane_ = new TFilesPane(*this, *views_, *scan_);
   AddPane(filesPane_, Qt::BottomDockWidgetArea);
 }

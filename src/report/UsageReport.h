@@ -19,6 +19,7 @@ class QStatusBar;
 class QTextEdit;
 class QTreeView;
 class TFilesPane;
+class TTypeColours;
 class TFontDialog;
 class TNodeCommands;
 class TProblemsWindow;
@@ -64,6 +65,8 @@ class TUsageReport : public TMyReport {
   TScanControl& Scan() const { return *scan_; }
   TReportOutput& Output() const { return *output_; }
   TFilesPane* FilesPane() const { return filesPane_; }
+  // The colour of each file type, shared by the views that draw files.
+  TTypeColours& TypeColours() const { return *typeColours_; }
   TReportModel* Model() const;
   // The node a view index stands for, and back (see TReportViews).
   TTreeNode* NodeAt(const QModelIndex& viewIndex) const;
@@ -124,7 +127,8 @@ class TUsageReport : public TMyReport {
   std::unique_ptr<TScanControl> scan_;
   std::unique_ptr<TReportOutput> output_;
   std::unique_ptr<TNodeCommands> nodeCommands_;
-  TFilesPane* filesPane_ = nullptr;  // a child of the window, gone before the parts above
+  TFilesPane* filesPane_ = nullptr;      // a child of the window, gone before the parts above
+  TTypeColours* typeColours_ = nullptr;  // a child of the window
   QMenu* viewMenu_ = nullptr;
   bool activated_ = false;
   bool docksRestored_ = false;  // the panes' places came from the settings

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QColor>
+#include <QObject>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+// The colour each file type is drawn in, the same in every view: one of its
+// own for each of the report's largest types (by bytes), one grey for the
+// rest. Told the types anew after each scan.
+class TTypeColours : public QObject {
+  Q_OBJECT
+
+ public:
+  static constexpr std::size_t kNamed = 12;
+
+  explicit TTypeColours(QObject* parent = nullptr);
+
+  // The report's types, most bytes first (FileTypeOf's names; empty: no type).
+  void SetTypes(const std::vector<std::string>& largestFirst);
+  QColor Of(std::string_view type) const;
+  // The types with a colour of their own, most bytes first.
+  const std::vector<std::string>& Named() const { return named_; }
+  static QColor Other();
+
+ signals:
+  void Changed();
+
+ private:
+  std::vector<std::string> named_;
+  std::unordered_map<std::string, QColor> colours_;
+};
