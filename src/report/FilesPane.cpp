@@ -144,6 +144,18 @@ void TFilesPane::ShowFolder(TTreeNode* node) {
   Refresh();
 }
 
+bool TFilesPane::SelectFile(const std::string& rawName) {
+  for (int row = 0; row < model_->rowCount(); ++row) {
+    if (model_->RawName(row) != rawName) continue;
+    const QModelIndex index = model_->index(row, TFilesModel::kNameColumn);
+    table_->setCurrentIndex(index);
+    table_->selectRow(row);
+    table_->scrollTo(index);
+    return true;
+  }
+  return false;
+}
+
 void TFilesPane::Refresh() {
   if (!known_) {
     model_->SetFolder(nullptr, 0);

@@ -37,6 +37,9 @@ class TFilesPane : public QDockWidget {
  public slots:
   // Shows the files of the folder `node` stands for (nullptr: none).
   void ShowFolder(TTreeNode* node);
+  // Selects the shown folder's file of that raw name and scrolls to it;
+  // false when the folder shown has no such file.
+  bool SelectFile(const std::string& rawName);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

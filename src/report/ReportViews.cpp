@@ -312,6 +312,13 @@ void TReportViews::ReopenFromTree() {
   }
 }
 
+void TReportViews::SelectNode(TTreeNode* node) {
+  const QModelIndex index = ViewIndexOf(node);
+  for (TTreeNode* p = node->Parent(); p; p = p->Parent()) view_->expand(ViewIndexOf(p));
+  view_->setCurrentIndex(index);
+  view_->scrollTo(index);
+}
+
 void TReportViews::SelectFromTreemap(TTreeNode* node) {
   const QModelIndex index = ViewIndexOf(node);
   for (TTreeNode* p = node->Parent(); p; p = p->Parent()) view_->expand(ViewIndexOf(p));

@@ -76,6 +76,10 @@ class TReportViews : public QObject {
   void ApplyFont(const QFont& font, const QColor& color);
   QColor FontColor() const { return fontColor_; }
 
+  // Makes `node` the tree's current line, opening its ancestors and
+  // scrolling to it.
+  void SelectNode(TTreeNode* node);
+
  signals:
   // The tree view's current node changed (nullptr: none).
   void CurrentNodeChanged(TTreeNode* node);

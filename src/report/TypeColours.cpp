@@ -35,3 +35,9 @@ QColor TTypeColours::Of(std::string_view type) const {
 QColor TTypeColours::Other() {
   return QColor(170, 170, 170);
 }
+
+void TTypeColours::SetHighlighted(const std::optional<std::string>& type) {
+  if (type == highlighted_) return;
+  highlighted_ = type;
+  emit HighlightChanged();
+}

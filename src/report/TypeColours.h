@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QObject>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -25,10 +26,17 @@ class TTypeColours : public QObject {
   const std::vector<std::string>& Named() const { return named_; }
   static QColor Other();
 
+  // The type a view chose to show up in the others (the treemap draws its
+  // files highlighted); none when not set.
+  void SetHighlighted(const std::optional<std::string>& type);
+  const std::optional<std::string>& Highlighted() const { return highlighted_; }
+
  signals:
   void Changed();
+  void HighlightChanged();
 
  private:
+  std::optional<std::string> highlighted_;
   std::vector<std::string> named_;
   std::unordered_map<std::string, QColor> colours_;
 };

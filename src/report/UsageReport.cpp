@@ -216,6 +216,37 @@ void TUsageReport::AddPane(QDockWidget* pane, Qt::DockWidgetArea area) {
   viewMenu_->addAction(pane->toggleViewAction());
 }
 
+bool TUsageReport::GoToFile(const std::string& folderPath, const std::string& rawName) {
+  // The deepest line whose folder is the file's folder or above it.
+  TTreeNode* best = nullptr;
+  std::size_t bestLength = 0;
+  for (std::size_t i = 0; i < tree_.TopLevelCount(); ++i) {
+    std::vector<TTreeNode*> pending{tree_.TopLevel(i)};
+    while (!pending.empty()) {
+      TTreeNode* node = pending.back();
+      pending.pop_back();
+      const std::string path = TReportTree::PathOf(node);
+      if (path.empty()) continue;
+      const bool same = path == folderPath;
+      const bool above = folderPath.compare(0, path.size(), path) == 0 &&
+                         (path.back() == '/' || folderPath[path.size()] == '/');
+      if (!same && !above) continue;
+      if (path.size() >= bestLength) {
+        best = node;
+        bestLength = path.size();
+      }
+      for (std::size_t c = 0; c < node->ChildCount(); ++c) pending.push_back(node->Child(c));
+    }
+  }
+  if (!best) return false;
+  views_->SelectNode(best);
+  filesPane_->show();
+  filesPane_->raise();
+  filesPane_->ShowFolder(best);
+  if (TReportTree::PathOf(best) == folderPath) filesPane_->SelectFile(rawName);
+  return true;
+}
+
 QAction* TUsageReport::FindAction(const QString& objectName) const {
   return findChild<QAction*>(objectName);
 }

@@ -65,6 +65,10 @@ class TUsageReport : public TMyReport {
   TScanControl& Scan() const { return *scan_; }
   TReportOutput& Output() const { return *output_; }
   TFilesPane* FilesPane() const { return filesPane_; }
+  // Shows a file of the report: its folder's line selected in the tree
+  // (the nearest line above it when the folder has none), and the file
+  // selected in the Files pane, which is shown. False when no line holds it.
+  bool GoToFile(const std::string& folderPath, const std::string& rawName);
   // The colour of each file type, shared by the views that draw files.
   TTypeColours& TypeColours() const { return *typeColours_; }
   TReportModel* Model() const;

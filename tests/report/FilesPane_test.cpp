@@ -170,3 +170,19 @@ TEST_F(FilesPaneTest, CopyPathAndMoveToTrashActOnTheSelectedFiles) {
 }
 
 }  // namespace
+
+// Other views reach a file through the window: its folder's line becomes the
+// tree's current one and the file the pane's; a folder without a line of its
+// own gives the nearest line above it.
+TEST_F(FilesPaneTest, GoToFileSelectsTheFolderAndTheFile) {
+  const std::string a = (root + "/a").toStdString();
+  ASSERT_TRUE(window->GoToFile(a + "/sub", "zz.bin"));
+  EXPECT_EQ(TReportTree::PathOf(window->NodeAt(window->resultField->currentIndex())), a + "/sub");
+  ASSERT_EQ(pane->SelectedRows().size(), 1u);
+  EXPECT_EQ(pane->Model()->RawName(pane->SelectedRows()[0]), "zz.bin");
+  ASSERT_TRUE(window->GoToFile(a, "small.bin"));
+  EXPECT_EQ(pane->Model()->RawName(pane->SelectedRows()[0]), "small.bin");
+  EXPECT_TRUE(window->GoToFile(a + "/sub/gone-deeper", "x"));
+  EXPECT_EQ(TReportTree::PathOf(window->NodeAt(window->resultField->currentIndex())), a + "/sub");
+  EXPECT_FALSE(window->GoToFile("/nowhere/else", "x"));
+}
