@@ -11,7 +11,7 @@
 #include <system_error>
 #include <thread>
 
-#include "scan/Mounts.h"
+#include "scan/DiskKind.h"
 #include "scan/MyDirectory.h"
 #include "scan/ThreadPriority.h"
 
@@ -29,6 +29,9 @@ constexpr std::size_t kMostParts = 8;
 // spare the look and still cover any ordinary depth.
 constexpr std::size_t kMostKeptHandles = 256;
 constexpr std::size_t kMostWorkers = 64;
+// Storage that answers several requests at once is kept busy: a cold tree
+// on a virtual disk was read fastest with about this many in flight.
+constexpr std::size_t kParallelWorkers = 16;
 constexpr auto kPumpInterval = std::chrono::milliseconds(10);
 constexpr auto kFirstPause = std::chrono::microseconds(500);
 // Folders the walker is done with, settled with the stage a batch at a time.
@@ -748,6 +751,8 @@ void TReadAhead::Leave(const std::shared_ptr<AheadFolder>& folder) {
 }
 
 std::size_t AutomaticWorkers(const std::vector<std::string>& folders) {
-  if (!folders.empty() && IsOnRotationalDisk(folders.front())) return 1;
-  return 8;
+  for (const std::string& folder : folders) {
+    if (DiskKindOf(folder) == DiskKind::Spinning) return 1;
+  }
+  return kParallelWorkers;
 }
