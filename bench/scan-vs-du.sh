@@ -8,13 +8,16 @@
 # NAMES="home flat" (the default) picks the trees (home, flat, deep).
 # THREADS="0 1 2 4 8 16" (the default) times the scan with each of these
 # --threads values (0 = automatic). FLOOR="1 2 16" the floor walker with
-# these thread counts; PEERS=0 leaves out ncdu and gdu. COLD=1 (as root)
+# these thread counts; PEERS=0 leaves out ncdu and gdu; BEFORE=PATH adds an
+# earlier build of vorntools-scan at its automatic count. COLD=1 (as root)
 # empties the page cache before every run of every command, so the disk
-# answers. RUNS (default 5 warm, 3 cold) runs of each command.
+# answers. RUNS (default 5 warm after one round unmeasured, 3 cold) rounds,
+# each running every command once (bench/interleave.py), so a shared
+# machine's changing load falls on all alike; peak memory is the largest
+# of a command's runs.
 # BUILD_DIR (default build) holds the scan and gets the floor walker, built
 # from FLOORWALK (default ../shared/bench/floorwalk.cpp).
-# Needs hyperfine, GNU time, ncdu and gdu (scripts/install-deps.sh installs
-# them) and g++.
+# Needs GNU time, ncdu and gdu (scripts/install-deps.sh installs them) and g++.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 trees=${1:-/tmp/vorn-bench}
@@ -39,13 +42,8 @@ threads=(${THREADS:-0 1 2 4 8 16})
 floors=(${FLOOR:-1 2 16})
 runs=${RUNS:-5}
 warmup=1
-prepare=()
-drop() { :; }
 mode=warm
 if [ "${COLD:-0}" = 1 ]; then
-  # -N runs commands without a shell, the preparation too.
-  prepare=(--prepare "sh -c 'sync; echo 3 > /proc/sys/vm/drop_caches'")
-  drop() { sync; echo 3 >/proc/sys/vm/drop_caches; }
   runs=${RUNS:-3}
   warmup=0
   mode=cold
@@ -64,6 +62,10 @@ for name in ${NAMES:-home flat}; do
     labels+=("$label")
     commands+=("$scan --threads $t --output /dev/null $tree")
   done
+  if [ -n "${BEFORE:-}" ]; then
+    labels+=("before automatic")
+    commands+=("$BEFORE --threads 0 --output /dev/null $tree")
+  fi
   if [ "${PEERS:-1}" = 1 ]; then
     labels+=("ncdu -0 -x -o /dev/null" "gdu -n -p")
     commands+=("ncdu -0 -x -o /dev/null $tree" "gdu -n -p $tree")
@@ -74,26 +76,15 @@ for name in ${NAMES:-home flat}; do
   done
   labels+=("du -k")
   commands+=("du -k $tree")
-  json=$(mktemp)
-  hyperfine -N --warmup "$warmup" --runs "$runs" "${prepare[@]}" --export-json "$json" \
-    "${commands[@]}" >/dev/null 2>&1
-  mapfile -t medians < <(python3 - "$json" <<'PY'
-import json, statistics, sys
-r = json.load(open(sys.argv[1]))["results"]
-print(*(f"{statistics.median(x['times']):.3f}" for x in r), sep="\n")
-PY
-)
-  du_s=${medians[-1]}
+  mapfile -t results < <(python3 -c 'import json, sys; print(json.dumps([c.split() for c in sys.argv[1:]]))' \
+    "${commands[@]}" | python3 bench/interleave.py "$runs" "$warmup" "${COLD:-0}")
+  du_s=${results[-1]%% *}
   for i in "${!commands[@]}"; do
-    read -ra argv <<<"${commands[$i]}"
-    drop
-    /usr/bin/time -f %M -o "$json" "${argv[@]}" >/dev/null 2>&1 || true
-    peak=$(tail -1 "$json")
-    ratio=$(python3 -c "print(f'{${medians[$i]} / $du_s:.2f}')")
+    median=${results[$i]%% *}
+    peak=${results[$i]##* }
+    ratio=$(python3 -c "print(f'{$median / $du_s:.2f}')")
     mark=""
     case "${labels[$i]}" in scan*) mark=$check ;; esac
-    printf '%-5s %-24s %9s %7s %10s  %s\n' "$name" "${labels[$i]}" "${medians[$i]}" "$ratio" \
-      "$peak" "$mark"
+    printf '%-5s %-24s %9s %7s %10s  %s\n' "$name" "${labels[$i]}" "$median" "$ratio" "$peak" "$mark"
   done
-  rm -f "$json"
 done
