@@ -9,6 +9,8 @@ packages=(
   googletest libgtest-dev
   xvfb xauth xfonts-base fonts-dejavu-core
   poppler-utils util-linux hyperfine time locales
+  # bench/scan-vs-du.sh times these peers beside du.
+  ncdu gdu
   # scripts/fuzz: libFuzzer comes with clang's runtime libraries.
   clang libclang-rt-dev
   # scripts/package (cpack computes dependencies with dpkg-shlibdeps and

@@ -120,9 +120,9 @@ std::int64_t FolderHandle::FileLength(const char* name, FileFacts* facts) const 
 
 FolderReader::FolderReader(const FolderHandle& folder, std::vector<char>& buffer, bool rewind)
     : folder_(&folder), buffer_(buffer) {
-  // Some two thousand entries a call: more saves little, and each thread
+  // Some thousand entries a call: more saves little, and each thread
   // that lists keeps a buffer of its own.
-  if (buffer_.size() < 64 * 1024) buffer_.resize(64 * 1024);
+  if (buffer_.size() < 32 * 1024) buffer_.resize(32 * 1024);
   if (rewind && ::lseek(folder_->NativeHandle(), 0, SEEK_SET) < 0) {
     error_ = errno;
     done_ = true;

@@ -18,7 +18,3 @@ std::vector<MountInfo> ReadMounts();
 
 // proc, sysfs, devtmpfs, cgroup and their like.
 bool IsPseudoFileSystem(const std::string& fsType);
-
-// Whether the folder lies on a spinning disk (a partition counts as its
-// disk). False when the system does not say.
-bool IsOnRotationalDisk(const std::string& path);

@@ -1,9 +1,6 @@
 #include "scan/Mounts.h"
 
-#include <sys/stat.h>
 #include <sys/sysmacros.h>
-
-#include <filesystem>
 
 #include <array>
 #include <fstream>
@@ -70,19 +67,4 @@ std::vector<MountInfo> ReadMounts() {
     mounts.push_back(std::move(info));
   }
   return mounts;
-}
-
-bool IsOnRotationalDisk(const std::string& path) {
-  struct stat st;
-  if (::stat(path.empty() ? "." : path.c_str(), &st) != 0) return false;
-  std::error_code error;
-  std::filesystem::path device = std::filesystem::canonical(
-      "/sys/dev/block/" + std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev)),
-      error);
-  if (error) return false;
-  // A partition has no queue of its own; its disk is the folder above.
-  if (std::filesystem::exists(device / "partition", error)) device = device.parent_path();
-  std::ifstream in(device / "queue" / "rotational");
-  int rotational = 0;
-  return (in >> rotational) && rotational == 1;
 }

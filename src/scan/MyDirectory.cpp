@@ -41,8 +41,8 @@ void TMyDirectory::StartingFolderUnreadable(const std::string& folder, int error
   if (TWalkRules::Opening(error, true) != OpenOutcome::Missing) FolderUnreadable(folder, error);
 }
 
-void TMyDirectory::DoTheFileProcedure(const std::string& fileName, const FileContext& where) {
-  if (!StopRequested.load(std::memory_order_relaxed)) TheFileProcedure(fileName, where);
+void TMyDirectory::DoTheFileProcedure(const std::string& folder, const FileContext& where) {
+  if (!StopRequested.load(std::memory_order_relaxed)) TheFileProcedure(folder, where);
 }
 
 void TMyDirectory::DoProcedureToAllMatchingFiles() {
@@ -189,7 +189,6 @@ void TMyDirectory::EnterFolder(FolderHandle handle, int openError, bool starting
 }
 
 void TMyDirectory::ReadFolder(Level& level) {
-  const std::size_t prefix = ChildPrefixLength(level.pathLength);
   const bool collect = Recurse;
   const std::size_t passes = Masks.empty() ? (collect ? 1 : 0) : Masks.size();
   // The folder's path below the starting folder, for patterns with "/".
@@ -216,9 +215,8 @@ void TMyDirectory::ReadFolder(Level& level) {
           continue;
         }
         if (!matchAll && !NameMatches(*mask, entry.name)) continue;
-        path_.resize(prefix, '/');
-        path_.append(entry.name, entry.nameLength);
-        DoTheFileProcedure(path_, FileContext{&level.handle, entry.name, -1, false, {}});
+        path_.resize(level.pathLength);
+        DoTheFileProcedure(path_, FileContext{&level.handle, entry.name, entry.nameLength});
         // Each file costs a system call here: a folder of tens of thousands
         // of them must not hold the interface.
         if (application_ && ++filesSincePump == kFilesPerPump / 4) {
@@ -303,6 +301,7 @@ void TMyDirectory::WalkAhead(const std::string& folder) {
   settings.system = folderSystem_;
   settings.allKinds = AllKinds;
   settings.measureFolders = MeasureFolders;
+  settings.adapt = AdaptWorkers;
   TReadAhead ahead(std::move(settings));
 
   struct Open {
@@ -382,7 +381,6 @@ void TMyDirectory::EnterAhead(TReadAhead& ahead, const std::shared_ptr<AheadFold
     }
     return;
   }
-  const std::size_t prefix = ChildPrefixLength(pathLength);
   const std::size_t passes = std::max<std::size_t>(Masks.size(), 1);
   // The first pass takes the parts as they come; later ones go through them again.
   std::vector<std::unique_ptr<AheadPart>> taken;
@@ -412,10 +410,9 @@ void TMyDirectory::EnterAhead(TReadAhead& ahead, const std::shared_ptr<AheadFold
           continue;
         }
         if (!matchAll && !NameMatches(*mask, name)) continue;
-        path_.resize(prefix, '/');
-        path_.append(name, file.nameLength);
-        DoTheFileProcedure(path_,
-                           FileContext{nullptr, name, file.length, MeasureAhead, file.facts});
+        path_.resize(pathLength);
+        DoTheFileProcedure(path_, FileContext{nullptr, name, file.nameLength, file.length,
+                                              MeasureAhead, &file.facts});
         // A folder of tens of thousands of files must not hold the interface.
         if (application_ && (++handled & (kFilesPerPump - 1)) == 0) application_->ProcessMessages();
       }

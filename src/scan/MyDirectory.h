@@ -21,15 +21,21 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 
 // Where a file handed to TheFileProcedure lies: its open folder and its own
 // name, so it can be examined without building on the full path (which may
-// be longer than the system accepts).
+// be longer than the system accepts, and costs a copy per file).
 // When the file was measured ahead of the walk, `measured` is set, `length`
 // holds the result (-1: it could not be measured) and `folder` may be null.
 struct FileContext {
   const FolderHandle* folder = nullptr;
-  const char* name = nullptr;
+  const char* name = nullptr;  // ended by '\0'
+  std::size_t nameLength = 0;
   std::int64_t length = -1;  // when measured; a failure is minus the error number
   bool measured = false;
-  FileFacts facts;  // when measured and the length is not a failure
+  const FileFacts* facts = nullptr;  // when measured and the length is not a failure
+
+  // The file's path, given its folder's.
+  std::string PathIn(const std::string& folder) const {
+    return JoinPath(folder, std::string(name, nameLength));
+  }
 };
 
 // Walks folder trees depth first and calls the hooks below; subclasses give
@@ -48,6 +54,9 @@ class TMyDirectory {
   // 0: the calling thread makes every system call itself. The hooks run on
   // the calling thread, in the same order, either way.
   std::size_t Workers = 0;
+  // Only two per processor of them run at once, up to all while the
+  // storage is slow to answer.
+  bool AdaptWorkers = false;
   // Sub-folders on another device than their starting folder are not
   // entered, as a pseudo file system's mount point (FolderLeftOut tells of both).
   bool OneFileSystem = false;
@@ -69,7 +78,7 @@ class TMyDirectory {
 
   void DoProcedureToAllMatchingFiles();
   void DoProcedureToDirectory(const std::string& folder);
-  void DoTheFileProcedure(const std::string& fileName, const FileContext& where = {});
+  void DoTheFileProcedure(const std::string& folder, const FileContext& where);
   // What the workers open folders through (tests stand in for it).
   void SetFolderSystem(std::shared_ptr<TFolderSystem> system) { folderSystem_ = std::move(system); }
 
@@ -79,7 +88,8 @@ class TMyDirectory {
   bool MeasureAhead = false;
 
   // The hooks, in this order of declaration; each does nothing here.
-  virtual void TheFileProcedure(const std::string& fileName, const FileContext& where);
+  // A file of the folder `folder`, named by `where`.
+  virtual void TheFileProcedure(const std::string& folder, const FileContext& where);
   virtual void TheDirectoryProcedure(const std::string& folder);
   virtual void PreProcessProcedure();
   virtual void PostProcessProcedure();

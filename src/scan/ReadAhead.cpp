@@ -11,9 +11,10 @@
 #include <system_error>
 #include <thread>
 
-#include "scan/Mounts.h"
+#include "scan/DiskKind.h"
 #include "scan/MyDirectory.h"
 #include "scan/ThreadPriority.h"
+#include "scan/ThreadWaits.h"
 
 namespace {
 
@@ -29,8 +30,20 @@ constexpr std::size_t kMostParts = 8;
 // spare the look and still cover any ordinary depth.
 constexpr std::size_t kMostKeptHandles = 256;
 constexpr std::size_t kMostWorkers = 64;
+// Storage that answers several requests at once is kept busy: a cold tree
+// on a virtual disk was read fastest with about this many in flight.
+constexpr std::size_t kParallelWorkers = 16;
 constexpr auto kPumpInterval = std::chrono::milliseconds(10);
 constexpr auto kFirstPause = std::chrono::microseconds(500);
+// An adapting worker counts, over each run of this many tasks, how often it
+// had to sleep (rather than being preempted): once a task or more, the
+// storage is slow to answer (a cold folder costs several reads) and more
+// workers may read at once; hardly ever, and the extra workers would only
+// queue for the processors. A warm cache makes a worker sleep now and then
+// on the lock alone.
+constexpr std::size_t kTuneTasks = 8;
+constexpr std::size_t kSlowWaits = kTuneTasks;
+constexpr std::size_t kFastWaits = kTuneTasks / 4;
 // Folders the walker is done with, settled with the stage a batch at a time.
 constexpr std::size_t kSettleBatch = 64;
 // How long the end of a walk waits for its workers to go: long enough for
@@ -46,6 +59,13 @@ struct AheadState {
   bool keepAllFiles = false;
   std::size_t workers = 1;
   std::size_t keptLimit = 1;
+  // Workers that may run a task at once, and those running one. An adapting
+  // stage starts with `fewest` and lets more in while the workers wait on
+  // the storage: a warm cache then costs no more than few workers, a cold
+  // one gets them all.
+  std::size_t active = 1;
+  std::size_t busy = 0;
+  std::size_t fewest = 1;
 
   std::mutex mutex;
   std::condition_variable work;    // the workers wait here
@@ -85,6 +105,7 @@ struct AheadState {
     spareParts.push_back(std::move(part));
   }
   std::size_t windowFolders = 0, windowBytes = 0;
+  bool windowStalled = false;  // a worker found the window full
 
   bool KeepsFile(const char* name) const {
     if (keepAllFiles) return true;
@@ -98,11 +119,24 @@ struct AheadState {
   // Wakes as many sleeping workers as there are new tasks: waking them all
   // for one folder only has them queue for the lock again.
   void Wake(std::size_t tasks) {
+    tasks = std::min(tasks, active > busy ? active - busy : 0);
+    if (tasks == 0) return;
     if (tasks >= idleWorkers) {
       if (idleWorkers > 0) work.notify_all();
       return;
     }
     for (std::size_t i = 0; i < tasks; ++i) work.notify_one();
+  }
+
+  // An adapting worker's view of its last kTuneTasks tasks: `waits` of them
+  // had it sleep.
+  void Tune(std::size_t waits) {
+    if (waits >= kSlowWaits && active < workers) {
+      active = std::min(workers, 2 * active);
+      Wake(active);
+    } else if (waits <= kFastWaits && active > fewest) {
+      active = std::max(fewest, active / 2);
+    }
   }
 
   bool WindowFull() const { return windowFolders >= kWindowFolders || windowBytes >= kWindowBytes; }
@@ -131,6 +165,7 @@ struct AheadState {
       urgent.pop_front();
       if (!folder->started && !folder->cancelled) return true;
     }
+    if (!pending.empty() && WindowFull()) windowStalled = true;
     while (!pending.empty() && !WindowFull()) {
       folder = std::move(pending.back());
       pending.pop_back();
@@ -142,12 +177,18 @@ struct AheadState {
 
   void Uncount(AheadFolder& f) {
     if (!f.inWindow) return;
-    const bool wasFull = WindowFull();
     f.inWindow = false;
     --windowFolders;
     if (f.bytesCounted) windowBytes -= f.bytes;
     f.bytesCounted = false;
-    if (wasFull) Wake(kWindowFolders);
+    // Waking the workers for every folder the walker lets go had them all
+    // take one each and sleep again, a wake-up per folder per worker: they
+    // wait until a quarter of the window is free.
+    if (windowStalled && windowFolders <= kWindowFolders - kWindowFolders / 4 &&
+        windowBytes <= kWindowBytes - kWindowBytes / 4) {
+      windowStalled = false;
+      Wake(kWindowFolders);
+    }
   }
 
   void Unkeep(AheadFolder& f) {
@@ -547,6 +588,7 @@ bool AheadState::RunTask(std::unique_lock<std::mutex>& lock, std::vector<char>& 
   Chunk chunk;
   bool resume = false;
   if (!Take(folder, chunk, resume)) return false;
+  ++busy;
   if (chunk.folder) {
     MeasureChunk(lock, chunk);
   } else if (resume) {
@@ -556,6 +598,7 @@ bool AheadState::RunTask(std::unique_lock<std::mutex>& lock, std::vector<char>& 
   } else {
     Read(lock, folder, buffer);
   }
+  --busy;
   return true;
 }
 
@@ -566,13 +609,28 @@ void Work(std::shared_ptr<AheadState> state) {
   // waits for in the end: it must never queue behind them for a processor.
   LowerThreadPriority();
   std::vector<char> buffer;
+  const bool adapt = state->settings.adapt;
+  // Sleeps while idle are no sign of slow storage: they are taken off.
+  std::size_t tasks = 0;
+  std::uint64_t sleeps = 0;
+  std::uint64_t waitsBefore = adapt ? ThreadWaits() : 0;
   std::unique_lock lock(state->mutex);
   while (!state->shutdown && !StopRequested.load(std::memory_order_relaxed)) {
-    if (!state->RunTask(lock, buffer)) {
-      ++state->idleWorkers;
-      state->work.wait(lock);
-      --state->idleWorkers;
+    if (state->busy < state->active && state->RunTask(lock, buffer)) {
+      if (adapt && ++tasks == kTuneTasks) {
+        const std::uint64_t waits = ThreadWaits();
+        const std::uint64_t slept = waits - waitsBefore;
+        state->Tune(static_cast<std::size_t>(slept > sleeps ? slept - sleeps : 0));
+        tasks = 0;
+        sleeps = 0;
+        waitsBefore = waits;
+      }
+      continue;
     }
+    ++state->idleWorkers;
+    ++sleeps;
+    state->work.wait(lock);
+    --state->idleWorkers;
   }
   --state->running;
   state->exited.notify_all();
@@ -605,6 +663,12 @@ TReadAhead::TReadAhead(ReadAheadSettings settings) : state_(std::make_shared<Ahe
     }
   }
   s.workers = std::max<std::size_t>(workers_, 1);
+  std::lock_guard lock(s.mutex);
+  // Two per processor: a warm cache on 2 processors was walked as fast with
+  // 4 workers as with 2 when the machine was idle, and faster when other
+  // programs kept it busy (the workers run at a lower priority).
+  s.fewest = std::min(s.workers, 2 * std::max<std::size_t>(std::thread::hardware_concurrency(), 1));
+  s.active = s.settings.adapt ? s.fewest : s.workers;
 }
 
 TReadAhead::~TReadAhead() {
@@ -748,6 +812,8 @@ void TReadAhead::Leave(const std::shared_ptr<AheadFolder>& folder) {
 }
 
 std::size_t AutomaticWorkers(const std::vector<std::string>& folders) {
-  if (!folders.empty() && IsOnRotationalDisk(folders.front())) return 1;
-  return 8;
+  for (const std::string& folder : folders) {
+    if (DiskKindOf(folder) == DiskKind::Spinning) return 1;
+  }
+  return kParallelWorkers;
 }

@@ -27,6 +27,9 @@ struct ReadAheadSettings {
   std::shared_ptr<TFolderSystem> system;    // null: the real one
   bool allKinds = false;                    // links, pipes and devices are kept as files
   bool measureFolders = false;              // each folder's own status is read
+  // Two workers per processor read at once, up to `workers` while they keep
+  // having to wait for the storage (a cold cache, a network share).
+  bool adapt = false;
 };
 
 struct AheadFile {
@@ -97,9 +100,9 @@ struct AheadFolder {
   std::size_t pendingChildren = 0;  // sub-folders not yet opened
 };
 
-// The workers for a scan of these folders: 1 when the first lies on a
+// The workers for a scan of these folders: 1 when one of them lies on a
 // spinning disk (reading in parallel would make its head jump to and fro),
-// otherwise 8.
+// otherwise 16, to keep flash, virtual, network and memory storage busy.
 std::size_t AutomaticWorkers(const std::vector<std::string>& folders);
 
 class TReadAhead {

@@ -38,6 +38,7 @@ void TUsageDirectory::SetState(TMessagePump* application, TReportTree* tree,
   // One thread is the walk on the calling thread alone: a single worker
   // beside it would only add hand-overs.
   Workers = threads > 1 ? threads : 0;
+  AdaptWorkers = options.Threads <= 0;
   MeasureAhead = true;
   OneFileSystem = options.OneFileSystem;
   Exclude = options.Exclude;
@@ -66,7 +67,7 @@ std::int64_t TUsageDirectory::MeasureFile(const std::string& fileName, const Fil
   std::int64_t& length = listed ? *listed : ownLength;
   if (where.measured) {
     length = where.length;
-    status = where.facts;
+    if (where.facts) status = *where.facts;
   } else if (where.folder && where.name) {
     length = AllKinds ? where.folder->EntryLength(where.name, &status)
                       : where.folder->FileLength(where.name, &status);
@@ -130,12 +131,15 @@ void TUsageDirectory::TheDirectoryProcedure(const std::string& folder) {
   if (StatusLine) StatusLine->ShowText(folder + "...");
 }
 
-void TUsageDirectory::TheFileProcedure(const std::string& fileName, const FileContext& where) {
+void TUsageDirectory::TheFileProcedure(const std::string& folder, const FileContext& where) {
   if (StopRequested) return;
   ++filesSeen_;
   FileFacts facts;
   std::int64_t length = -1;
-  std::int64_t size = MeasureFile(fileName, where, &facts, &length);
+  // The path is built only for a file known by nothing else.
+  const bool byPath = !where.measured && !where.folder;
+  std::int64_t size =
+      MeasureFile(byPath ? where.PathIn(folder) : std::string(), where, &facts, &length);
   const int error = size < 0 ? errno : 0;  // before the record below can touch it
   // Decided here, in walk order, so the first name reached is the one that
   // counts for any number of workers.
@@ -145,21 +149,13 @@ void TUsageDirectory::TheFileProcedure(const std::string& fileName, const FileCo
   }
   TUsage& current = open_.back();
   ++current.files;
-  if (document_) {
-    // The walk builds the file's path on its folder's: what follows is its name.
-    const std::size_t prefix = current.PathLength();
-    if (prefix <= fileName.size()) {
-      document_->AddFile(fileName.data() + prefix, fileName.size() - prefix, length, size, facts);
-    } else if (where.name) {
-      document_->AddFile(where.name, std::strlen(where.name), length, size, facts);
-    }
-  }
+  if (document_) document_->AddFile(where.name, where.nameLength, length, size, facts);
   // A file that cannot be measured adds nothing: the folder keeps its node
   // and is marked, rather than losing a byte per such file.
   if (size < 0) {
     current.failed = true;
     current.failedHere = true;
-    problems_.push_back({fileName, std::strerror(error)});
+    problems_.push_back({where.PathIn(folder), std::strerror(error)});
   } else {
     AddBytes(current, size);
     current.newest = std::max(current.newest, facts.modified);

@@ -87,7 +87,7 @@ class TUsageDirectory : public TMyDirectory {
   std::uint64_t FilesSeen() const { return filesSeen_; }
 
  protected:
-  void TheFileProcedure(const std::string& fileName, const FileContext& where) override;
+  void TheFileProcedure(const std::string& folder, const FileContext& where) override;
   void TheDirectoryProcedure(const std::string& folder) override;
   void PreProcessDirectoryProcedure(const std::string& folder) override;
   void PostProcessDirectoryProcedure(const std::string& folder) override;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <filesystem>
 #include <future>
 #include <mutex>
@@ -25,8 +26,8 @@ class RecordingWalker : public TMyDirectory {
   std::optional<std::string> stopAtEntryOf;  // sets the stop flag when this folder is entered
 
  protected:
-  void TheFileProcedure(const std::string& f, const FileContext&) override {
-    calls.push_back("file " + f);
+  void TheFileProcedure(const std::string& d, const FileContext& where) override {
+    calls.push_back("file " + where.PathIn(d));
   }
   void TheDirectoryProcedure(const std::string& d) override { calls.push_back("dir " + d); }
   void PreProcessProcedure() override { calls.push_back("begin"); }
@@ -497,6 +498,74 @@ TEST(ReadAhead, StopEndsAWalkStuckInASystemCall) {
   }
   gone.wait();  // the stuck worker finished and let go of everything
   StopRequested = false;
+}
+
+namespace {
+
+// Opens each sub-folder after a short sleep, as a disk with a cold cache
+// answers, or after as much work on the processor, as a warm cache costs;
+// keeps the most opens under way at once.
+class SlowFolders : public TFolderSystem {
+ public:
+  explicit SlowFolders(bool sleep) : sleep_(sleep) {}
+  std::atomic<int> underWay{0}, most{0};
+  FolderHandle OpenChild(const FolderHandle& parent, const char* name, int& error) override {
+    const int now = ++underWay;
+    for (int seen = most; now > seen && !most.compare_exchange_weak(seen, now);) {
+    }
+    if (sleep_) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    } else {
+      // Longer than the system's time slices, so that more workers running
+      // at once than allowed would be seen under way at once.
+      const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(8);
+      while (std::chrono::steady_clock::now() < until) {
+      }
+    }
+    --underWay;
+    return TFolderSystem::OpenChild(parent, name, error);
+  }
+
+ private:
+  const bool sleep_;
+};
+
+}  // namespace
+
+// Adapting workers start at two per processor: storage that makes them
+// sleep lets them all read at once, work on the processors alone never more
+// than two per processor; the walk is the same as without read-ahead.
+TEST(ReadAhead, AdaptingWorkersReadAtOnceOnlyWhileTheStorageIsSlow) {
+  TempTree t;
+  for (int i = 0; i < 60; ++i) t.File("s/d" + std::to_string(i) + "/e/f", 1);
+  const int processors = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  const int workers = std::min(8 * processors, 64);  // the read-ahead's most
+  const int fewest = std::min(2 * processors, workers);
+  RecordingWalker alone;
+  alone.SetState(nullptr, true);
+  alone.AddMask("*.*");
+  alone.AddPath(t.Path("s"));
+  alone.DoProcedureToAllMatchingFiles();
+  for (const bool sleep : {true, false}) {
+    auto system = std::make_shared<SlowFolders>(sleep);
+    RecordingWalker w;
+    w.Workers = static_cast<std::size_t>(workers);
+    w.AdaptWorkers = true;
+    w.SetFolderSystem(system);
+    w.SetState(nullptr, true);
+    w.AddMask("*.*");
+    w.AddPath(t.Path("s"));
+    w.DoProcedureToAllMatchingFiles();
+    if (sleep) {
+      if (workers > fewest) {
+        EXPECT_GT(system->most, fewest);
+      }
+      EXPECT_LE(system->most, workers);
+    } else {
+      EXPECT_LE(system->most, fewest);
+    }
+    EXPECT_EQ(w.calls, alone.calls) << sleep;
+  }
 }
 
 // Folders renamed and removed while being walked: no crash, the parts left
