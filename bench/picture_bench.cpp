@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
   window.SetFrameHeight(640);
   window.show();
   QApplication::processEvents();
-  window.RunScan(ScanOf(scanTree));      // warm the cache
+  window.RunScan(ScanOf(scanTree));  // warm the cache
   {
     // The treemap with the files of the window's scan, as View > Treemap
     // draws it at 1000x700: folders and files laid out, then painted.
