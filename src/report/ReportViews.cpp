@@ -1,6 +1,5 @@
 #include "report/ReportViews.h"
 
-
 #include <QAction>
 #include <QHeaderView>
 #include <QMenu>
@@ -83,6 +82,12 @@ TReportViews::TReportViews(TReportTree& tree, QWidget* window) : QObject(window)
   splitter_->addWidget(treemap_);
   treemap_->hide();
   connect(treemap_, &TTreemapView::NodeClicked, this, &TReportViews::SelectFromTreemap);
+  connect(treemap_, &TTreemapView::FileClicked, this,
+          [this](const std::string& folderPath, const std::string& rawName) {
+            selectingFromTreemap_ = true;
+            emit TreemapFileClicked(folderPath, rawName);
+            selectingFromTreemap_ = false;
+          });
 
   model_ = new TReportModel(tree_);
   view_->setModel(model_);

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QModelIndex>
 #include <QObject>
+#include <string>
 
 class QFont;
 class QSplitter;
@@ -85,6 +86,9 @@ class TReportViews : public QObject {
   void CurrentNodeChanged(TTreeNode* node);
   // The view's order changed (a header click, Largest First).
   void SortChanged();
+  // A file's tile was clicked in the treemap; the treemap keeps its root
+  // while the window goes to the file.
+  void TreemapFileClicked(const std::string& folderPath, const std::string& rawName);
 
  private:
   void SetUpView();

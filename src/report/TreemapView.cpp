@@ -1,18 +1,40 @@
 #include "report/TreemapView.h"
 
 #include <QContextMenuEvent>
+#include <QFutureWatcher>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolTip>
+#include <QtConcurrent/QtConcurrentRun>
+#include <optional>
 
-#include "report/TreemapLayout.h"
+#include "report/ScanControl.h"
+#include "report/ShareBars.h"
+#include "report/TypeColours.h"
+#include "scan/ScanDocument.h"
 
 namespace {
 // A changing tree is drawn again at most this often.
 constexpr int kRedrawMs = 250;
 constexpr int kFrameWidth = 1;
+// Files whose tile would be smaller than this (square pixels) share one
+// tile, as do those beyond the largest few hundred of a folder.
+constexpr double kMinimumTileArea = 16;
+constexpr std::size_t kMaximumTiles = 300;
+// Up to this many files are laid out at once; more, off the interface thread.
+constexpr std::uint64_t kFilesLaidOutHere = 150000;
+constexpr int kLegendMargin = 4;
+// The tile of the files too small to draw one by one: no type's colour.
+const QColor kSmallFiles(214, 214, 208);
+
+// A colour that gives way to a highlighted one.
+QColor Faded(const QColor& c) {
+  constexpr double kKeep = 0.3;
+  const auto mix = [](int v) { return static_cast<int>(v * kKeep + 255 * (1 - kKeep)); };
+  return QColor(mix(c.red()), mix(c.green()), mix(c.blue()));
+}
 
 // Neighbouring depths get clearly different hues; the lightness stays high
 // so black names read on every one.
@@ -39,6 +61,20 @@ QString NameOf(const TTreeNode* node) {
 double SizeOf(const TTreeNode* node) {
   return node->HasSize() ? static_cast<double>(node->Bytes()) : 0.0;
 }
+
+// A child's folder path from its parent's, as TReportTree::PathOf makes it
+// (empty when the labels make no path).
+std::string ChildPath(const std::string& parentPath, const TTreeNode* child, bool topLevel) {
+  std::string name = child->Name();
+  if (topLevel) return !name.empty() && name.front() == '/' ? name : std::string();
+  if (parentPath.empty() || name.empty() || name == "." || name == ".." ||
+      name.find('/') != std::string::npos) {
+    return {};
+  }
+  std::string path = parentPath;
+  if (path.back() != '/') path += '/';
+  return path + name;
+}
 }  // namespace
 
 TTreemapView::TTreemapView(TReportTree& tree, QWidget* parent) : QWidget(parent), tree_(tree) {
@@ -48,7 +84,7 @@ TTreemapView::TTreemapView(TReportTree& tree, QWidget* parent) : QWidget(parent)
   redraw_.setSingleShot(true);
   redraw_.setInterval(kRedrawMs);
   connect(&redraw_, &QTimer::timeout, this, [this] {
-    dirty_ = true;
+    laidOut_ = false;
     update();
   });
   tree_.AddObserver(this);
@@ -61,7 +97,7 @@ TTreemapView::~TTreemapView() {
 void TTreemapView::SetRoot(TTreeNode* node) {
   if (node == root_) return;
   root_ = node;
-  dirty_ = true;
+  laidOut_ = false;
   update();
 }
 
@@ -73,7 +109,7 @@ void TTreemapView::Changed() {
   // Hidden, it only notes that it must draw again; shown, it waits so a
   // scan's many changes cost one drawing per interval.
   if (!isVisible()) {
-    dirty_ = true;
+    laidOut_ = false;
     return;
   }
   if (!redraw_.isActive()) redraw_.start();
@@ -89,14 +125,14 @@ void TTreemapView::NodesAboutToBeRemoved(TTreeNode* parent, std::size_t row) {
   }
   // The hits must not name a node that is gone before the next drawing.
   hits_.clear();
-  dirty_ = true;
+  laidOut_ = false;
 }
 
 void TTreemapView::AboutToReset() {
   // Every node goes: nothing drawn may be named until the next drawing.
   root_ = nullptr;
   hits_.clear();
-  dirty_ = true;
+  laidOut_ = false;
 }
 
 QString TTreemapView::PathOf(const TTreeNode* node) {
@@ -124,75 +160,268 @@ QRectF TTreemapView::RectOf(const TTreeNode* node) const {
   return {};
 }
 
-void TTreemapView::Redraw() {
-  dirty_ = false;
-  hits_.clear();
-  picture_ = QPixmap(size());
-  picture_.fill(palette().color(QPalette::Base));
-  QPainter painter(&picture_);
-  painter.setFont(font());
-  const QRectF area(0, 0, width(), height());
-  if (root_) {
-    DrawNode(painter, root_, area, root_->Level());
-    return;
-  }
-  std::vector<TTreeNode*> tops;
-  tops.reserve(tree_.TopLevelCount());
-  for (std::size_t i = 0; i < tree_.TopLevelCount(); ++i) tops.push_back(tree_.TopLevel(i));
-  DrawChildren(painter, tops, 0, area, 0);
+void TTreemapView::ShowFiles(TScanControl& scan, TTypeColours& colours) {
+  scan_ = &scan;
+  colours_ = &colours;
+  connect(&scan, &TScanControl::DocumentsChanged, this, [this] {
+    laidOut_ = false;
+    Changed();
+  });
+  // A colour or the highlight changes the paint, never the layout.
+  connect(&colours, &TTypeColours::Changed, this, &TTreemapView::Repaint);
+  connect(&colours, &TTypeColours::HighlightChanged, this, &TTreemapView::Repaint);
+  laidOut_ = false;
+  dirty_ = true;
+  update();
 }
 
-void TTreemapView::DrawNode(QPainter& painter, TTreeNode* node, const QRectF& rect, int depth) {
+void TTreemapView::Repaint() {
+  dirty_ = true;
+  update();
+}
+
+void TTreemapView::Redraw() {
+  LayOut(true);
+  Paint();
+}
+
+void TTreemapView::LayOut(bool wait) {
+  laidOut_ = true;
+  dirty_ = true;
+  ++generation_;
+  hits_.clear();
+  areas_.clear();
+  areaDepths_.clear();
+  areaFiles_ = 0;
+  tiles_ = {};
+  tileDocuments_.clear();
+  const QRectF area(0, 0, width(), height());
+  if (root_) {
+    LayOutNode(root_, area, root_->Level(), TReportTree::PathOf(root_));
+  } else {
+    std::vector<TTreeNode*> tops;
+    tops.reserve(tree_.TopLevelCount());
+    for (std::size_t i = 0; i < tree_.TopLevelCount(); ++i) tops.push_back(tree_.TopLevel(i));
+    LayOutChildren(tops, 0, area, 0, {}, 0);
+  }
+  if (!scan_ || scan_->Documents().empty() || areas_.empty()) return;
+  auto documents = scan_->Documents();
+  if (wait || areaFiles_ <= kFilesLaidOutHere) {
+    tiles_ = LayOutFiles(documents, areas_, kMinimumTileArea, kMaximumTiles);
+    tileDocuments_ = std::move(documents);
+    return;
+  }
+  // Many files: the folders show at once, their files when they are laid out.
+  auto* watcher = new QFutureWatcher<TFileTiles>(this);
+  const std::uint64_t generation = generation_;
+  connect(watcher, &QFutureWatcher<TFileTiles>::finished, this,
+          [this, watcher, generation, documents] {
+            watcher->deleteLater();
+            if (generation != generation_) return;  // laid out anew meanwhile
+            tiles_ = watcher->result();
+            tileDocuments_ = documents;
+            Repaint();
+          });
+  watcher->setFuture(QtConcurrent::run([documents, areas = areas_] {
+    return LayOutFiles(documents, areas, kMinimumTileArea, kMaximumTiles);
+  }));
+}
+
+void TTreemapView::LayOutNode(TTreeNode* node, const QRectF& rect, int depth,
+                              const std::string& path) {
   // Under a pixel there is nothing to see or to click: neither drawn nor descended into.
   if (rect.width() < 1 || rect.height() < 1) return;
-  hits_.push_back({rect, node});
-  const QColor colour = DepthColour(depth);
-  painter.fillRect(rect, colour);
-  painter.setPen(colour.darker(170));
-  painter.drawRect(rect.adjusted(0, 0, -kFrameWidth, -kFrameWidth));
-
+  hits_.push_back({rect, node, depth, {}});
   QRectF inner = rect.adjusted(2, 2, -2, -2);
-  const QFontMetrics metrics = painter.fontMetrics();
+  const QFontMetrics metrics(font());
   const int line = metrics.height();
   if (inner.height() >= line && inner.width() >= metrics.averageCharWidth() * 3) {
     const QString name =
         metrics.elidedText(NameOf(node), Qt::ElideMiddle, static_cast<int>(inner.width()) - 2);
     // A lone ellipsis tells nothing: the tooltip names such a folder.
     if (name.size() > 1) {
-      painter.setPen(Qt::black);
-      painter.drawText(inner.adjusted(1, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop, name);
+      hits_.back().name = name;
       inner.setTop(inner.top() + line);
     }
   }
-  if (node->ChildCount() == 0 || inner.width() < 1 || inner.height() < 1) return;
+  if (inner.width() < 1 || inner.height() < 1) return;
   std::vector<TTreeNode*> children;
   children.reserve(node->ChildCount());
-  std::int64_t childBytes = 0;
+  std::int64_t childBytes = 0, childFiles = 0;
   for (std::size_t i = 0; i < node->ChildCount(); ++i) {
     children.push_back(node->Child(i));
     childBytes += static_cast<std::int64_t>(SizeOf(node->Child(i)));
+    childFiles += std::max<std::int64_t>(0, node->Child(i)->Files());
   }
-  DrawChildren(painter, children, std::max<std::int64_t>(0, node->Bytes() - childBytes), inner,
-               depth + 1);
+  LayOutChildren(children, std::max<std::int64_t>(0, node->Bytes() - childBytes), inner, depth + 1,
+                 path, std::max<std::int64_t>(0, node->Files() - childFiles));
 }
 
-void TTreemapView::DrawChildren(QPainter& painter, const std::vector<TTreeNode*>& children,
-                                std::int64_t ownFiles, const QRectF& area, int depth) {
+void TTreemapView::LayOutChildren(const std::vector<TTreeNode*>& children, std::int64_t ownFiles,
+                                  const QRectF& area, int depth, const std::string& path,
+                                  std::int64_t ownCount) {
   std::vector<double> sizes;
   sizes.reserve(children.size() + 1);
   for (TTreeNode* child : children) sizes.push_back(SizeOf(child));
   sizes.push_back(static_cast<double>(ownFiles));
   const std::vector<QRectF> rects = SquarifiedLayout(sizes, area);
-  // The files lying directly in the folder: one plain rectangle.
+  // The files lying directly in the folder: one rectangle, tiled by file
+  // when a document holds them.
   const QRectF& files = rects.back();
   if (files.width() >= 1 && files.height() >= 1) {
-    painter.fillRect(files, DepthColour(depth - 1).lighter(125));
+    areas_.push_back({path, files, ownFiles});
+    areaDepths_.push_back(depth - 1);
+    areaFiles_ += static_cast<std::uint64_t>(ownCount);
   }
-  for (std::size_t i = 0; i < children.size(); ++i) DrawNode(painter, children[i], rects[i], depth);
+  for (std::size_t i = 0; i < children.size(); ++i) {
+    if (rects[i].width() < 1 || rects[i].height() < 1) continue;
+    LayOutNode(children[i], rects[i], depth, ChildPath(path, children[i], depth == 0));
+  }
+}
+
+void TTreemapView::Paint() {
+  dirty_ = false;
+  picture_ = QPixmap(size());
+  picture_.fill(palette().color(QPalette::Base));
+  QPainter painter(&picture_);
+  painter.setFont(font());
+  for (const THit& hit : hits_) {
+    const QColor colour = DepthColour(hit.depth);
+    painter.fillRect(hit.rect, colour);
+    painter.setPen(colour.darker(170));
+    painter.drawRect(hit.rect.adjusted(0, 0, -kFrameWidth, -kFrameWidth));
+    if (!hit.name.isEmpty()) {
+      painter.setPen(Qt::black);
+      painter.drawText(hit.rect.adjusted(3, 2, -2, -2), Qt::AlignLeft | Qt::AlignTop, hit.name);
+    }
+  }
+  for (std::size_t a = 0; a < areas_.size(); ++a) {
+    painter.fillRect(areas_[a].rect, DepthColour(areaDepths_[a]).lighter(125));
+  }
+  if (tiles_.tiles.empty() || !colours_) {
+    legend_.clear();
+    return;
+  }
+  // Colours by type, once each; a highlighted type stands out, the others fade.
+  const std::optional<std::string>& highlighted = colours_->Highlighted();
+  std::vector<QColor> colours(tiles_.types.size());
+  std::vector<bool> chosen(tiles_.types.size(), false);
+  for (std::size_t t = 0; t < colours.size(); ++t) {
+    colours[t] = colours_->Of(tiles_.types[t]);
+    chosen[t] = highlighted && *highlighted == tiles_.types[t];
+    if (highlighted && !chosen[t]) colours[t] = Faded(colours[t]);
+  }
+  const QColor small = highlighted ? Faded(kSmallFiles) : kSmallFiles;
+  for (const TFileTile& tile : tiles_.tiles) {
+    if (tile.kind == TFileTile::Rest) continue;  // the area's own shade shows
+    const bool file = tile.kind == TFileTile::File;
+    const QColor colour = file ? colours[static_cast<std::size_t>(tile.type)] : small;
+    painter.fillRect(tile.rect, colour);
+    if (tile.rect.width() >= 4 && tile.rect.height() >= 4) {
+      painter.setPen(file && chosen[static_cast<std::size_t>(tile.type)] ? QColor(Qt::black)
+                                                                         : colour.darker(140));
+      painter.drawRect(tile.rect.adjusted(0, 0, -kFrameWidth, -kFrameWidth));
+    }
+  }
+  PaintLegend(painter);
+}
+
+void TTreemapView::PaintLegend(QPainter& painter) {
+  legend_.clear();
+  if (width() < 240 || height() < 120) return;
+  QFont small = font();
+  small.setPointSizeF(std::max(6.0, small.pointSizeF() * 0.9));
+  painter.setFont(small);
+  const QFontMetrics metrics(small);
+  const int line = metrics.height();
+  const int swatch = std::max(8, line - 6);
+  const int gap = 4;
+  for (const std::string& type : colours_->Named()) legend_.push_back({{}, type, false});
+  legend_.push_back({{}, {}, true});
+  // Entries flow in rows no wider than about half the picture.
+  const double widest = std::max(160.0, width() * 0.5);
+  double x = 0, y = 0, boxWidth = 0;
+  std::vector<QString> labels;
+  for (TLegendEntry& entry : legend_) {
+    const QString label =
+        entry.other ? QStringLiteral("other")
+        : entry.type.empty()
+            ? QStringLiteral("no type")
+            : QString::fromUtf8(entry.type.data(), static_cast<qsizetype>(entry.type.size()));
+    const double w = swatch + gap + metrics.horizontalAdvance(label) + 2 * gap;
+    if (x > 0 && x + w > widest) {
+      x = 0;
+      y += line;
+    }
+    entry.rect = QRectF(x, y, w, line);
+    labels.push_back(label);
+    x += w;
+    boxWidth = std::max(boxWidth, x);
+  }
+  const QRectF box(width() - boxWidth - 2 * gap - kLegendMargin,
+                   height() - (y + line) - 2 * gap - kLegendMargin, boxWidth + 2 * gap,
+                   y + line + 2 * gap);
+  painter.setPen(QColor(120, 120, 120));
+  painter.setBrush(QColor(255, 255, 255, 225));
+  painter.drawRect(box);
+  const std::optional<std::string>& highlighted = colours_->Highlighted();
+  for (std::size_t i = 0; i < legend_.size(); ++i) {
+    TLegendEntry& entry = legend_[i];
+    entry.rect.translate(box.left() + gap, box.top() + gap);
+    const QColor colour = entry.other ? TTypeColours::Other() : colours_->Of(entry.type);
+    const QRectF square(entry.rect.left() + gap, entry.rect.center().y() - swatch / 2.0, swatch,
+                        swatch);
+    const bool chosen = !entry.other && highlighted && *highlighted == entry.type;
+    painter.setPen(chosen ? QPen(Qt::black, 2) : QPen(colour.darker(150)));
+    painter.setBrush(colour);
+    painter.drawRect(square);
+    QFont face = small;
+    face.setBold(chosen);
+    painter.setFont(face);
+    painter.setPen(Qt::black);
+    painter.drawText(entry.rect.adjusted(2 * gap + swatch, 0, 0, 0),
+                     Qt::AlignLeft | Qt::AlignVCenter, labels[i]);
+  }
+  painter.setBrush(Qt::NoBrush);
+  painter.setFont(font());
+}
+
+int TTreemapView::TileAt(const QPoint& point) const {
+  const QPointF p(point.x() + 0.5, point.y() + 0.5);
+  for (std::size_t i = 0; i < tiles_.tiles.size(); ++i) {
+    const TFileTile& tile = tiles_.tiles[i];
+    if (tile.kind != TFileTile::Rest && tile.rect.contains(p)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+QRectF TTreemapView::FileRectOf(const std::string& folderPath, const std::string& rawName) const {
+  for (const TFileTile& tile : tiles_.tiles) {
+    if (tile.kind == TFileTile::File && areas_[tile.area].path == folderPath &&
+        tile.document->FileName(tile.file) == rawName) {
+      return tile.rect;
+    }
+  }
+  return {};
+}
+
+QString TTreemapView::TipOf(const TFileTile& tile) const {
+  QString folder = QString::fromStdString(areas_[tile.area].path);
+  if (tile.kind == TFileTile::Small) {
+    return folder + "\n" +
+           (tile.file == 1 ? QStringLiteral("1 smaller file, %1")
+                           : QStringLiteral("%1 smaller files, %2").arg(tile.file))
+               .arg(ReadableSize(tile.bytes));
+  }
+  if (!folder.endsWith('/')) folder += '/';
+  const std::string_view name = tile.document->FileName(tile.file);
+  return folder + QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())) + "\n" +
+         ReadableSize(tile.bytes);
 }
 
 void TTreemapView::paintEvent(QPaintEvent*) {
-  if (dirty_ || picture_.size() != size()) Redraw();
+  if (!laidOut_) LayOut(false);
+  if (dirty_ || picture_.size() != size()) Paint();
   QPainter painter(this);
   painter.drawPixmap(0, 0, picture_);
   if (hasFocus()) {
@@ -202,20 +431,36 @@ void TTreemapView::paintEvent(QPaintEvent*) {
 }
 
 void TTreemapView::resizeEvent(QResizeEvent* event) {
-  dirty_ = true;
+  laidOut_ = false;
   QWidget::resizeEvent(event);
 }
 
 void TTreemapView::showEvent(QShowEvent* event) {
-  dirty_ = true;  // changes while hidden were only noted
+  laidOut_ = false;  // changes while hidden were only noted
   QWidget::showEvent(event);
 }
 
 void TTreemapView::mousePressEvent(QMouseEvent* event) {
   setFocus(Qt::MouseFocusReason);
-  if (event->button() == Qt::LeftButton) {
-    if (TTreeNode* node = NodeAt(event->position().toPoint())) emit NodeClicked(node);
+  if (event->button() != Qt::LeftButton) return;
+  const QPoint point = event->position().toPoint();
+  const QPointF at(point.x() + 0.5, point.y() + 0.5);
+  for (const TLegendEntry& entry : legend_) {
+    if (!entry.rect.contains(at)) continue;
+    // A type's entry highlights its files; a second click ends that.
+    if (!entry.other && colours_) {
+      const bool chosen = colours_->Highlighted() == entry.type;
+      colours_->SetHighlighted(chosen ? std::nullopt : std::optional<std::string>(entry.type));
+    }
+    return;
   }
+  const int tile = TileAt(point);
+  if (tile >= 0 && tiles_.tiles[static_cast<std::size_t>(tile)].kind == TFileTile::File) {
+    const TFileTile& file = tiles_.tiles[static_cast<std::size_t>(tile)];
+    emit FileClicked(areas_[file.area].path, std::string(file.document->FileName(file.file)));
+    return;
+  }
+  if (TTreeNode* node = NodeAt(point)) emit NodeClicked(node);
 }
 
 void TTreemapView::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -238,7 +483,10 @@ void TTreemapView::contextMenuEvent(QContextMenuEvent* event) {
 bool TTreemapView::event(QEvent* event) {
   if (event->type() == QEvent::ToolTip) {
     auto* help = static_cast<QHelpEvent*>(event);
-    if (TTreeNode* node = NodeAt(help->pos())) {
+    if (const int tile = TileAt(help->pos()); tile >= 0) {
+      QToolTip::showText(help->globalPos(), TipOf(tiles_.tiles[static_cast<std::size_t>(tile)]),
+                         this);
+    } else if (TTreeNode* node = NodeAt(help->pos())) {
       QToolTip::showText(help->globalPos(),
                          PathOf(node) + "\n" + QString::fromStdString(node->Label()), this);
     } else {

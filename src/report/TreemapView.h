@@ -4,15 +4,22 @@
 #include <QRectF>
 #include <QTimer>
 #include <QWidget>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "report/TreemapLayout.h"
 #include "scan/ReportTree.h"
 
+class TScanControl;
+class TTypeColours;
+
 // The report as nested rectangles: each folder's area is proportional to
-// its size, the files lying directly in a folder make one plain rectangle
-// of their own. Draws the subtree of its root (every top-level node when it
-// has none) and follows the tree as it changes, redrawn at most four times
+// its size. Beside its sub-folders, a folder's own files get tiles of their
+// own coloured by type, when a scan document of the window holds them
+// (ShowFiles); files too small to see share one tile. Draws the subtree of its root (every
+// top-level node when it has none) and follows the tree as it changes, redrawn at most four times
 // a second. The mouse handling lives here; what a click means to the rest
 // of the window goes out through the signals.
 class TTreemapView : public QWidget, public TTreeObserver {
@@ -30,8 +37,15 @@ class TTreemapView : public QWidget, public TTreeObserver {
   TTreeNode* NodeAt(const QPoint& point) const;
   // Where a node was drawn last (empty when it was too small to draw).
   QRectF RectOf(const TTreeNode* node) const;
-  // Draws the picture now, as the next paint would (for measuring).
+  // Draws the picture now, as the next paint would, its files laid out
+  // here and now (for measuring).
   void Redraw();
+  // Draws the files of `scan`'s documents in `colours`, and follows both.
+  void ShowFiles(TScanControl& scan, TTypeColours& colours);
+  // The file tiles drawn last.
+  const TFileTiles& Tiles() const { return tiles_; }
+  // Where a file was drawn last (empty when it shares a tile or was not drawn).
+  QRectF FileRectOf(const std::string& folderPath, const std::string& rawName) const;
   // The folder's path as the tooltip shows it: its name below its ancestors'.
   static QString PathOf(const TTreeNode* node);
 
@@ -52,6 +66,8 @@ class TTreemapView : public QWidget, public TTreeObserver {
  signals:
   // A click on a folder's rectangle.
   void NodeClicked(TTreeNode* node);
+  // A click on a file's tile: its folder's path and its raw name.
+  void FileClicked(const std::string& folderPath, const std::string& rawName);
   // A context menu asked for on a folder's rectangle (or on no folder: null).
   void ContextMenuRequested(TTreeNode* node, const QPoint& globalPos);
 
@@ -66,19 +82,48 @@ class TTreemapView : public QWidget, public TTreeObserver {
   bool event(QEvent* event) override;
 
  private:
+  // A folder's rectangle as laid out, with what its painting needs.
   struct THit {
     QRectF rect;
     TTreeNode* node;
+    int depth;
+    QString name;  // elided to fit; empty when there is no room
+  };
+  struct TLegendEntry {
+    QRectF rect;
+    std::string type;
+    bool other;
   };
   void Changed();
-  void DrawNode(QPainter& painter, TTreeNode* node, const QRectF& rect, int depth);
-  void DrawChildren(QPainter& painter, const std::vector<TTreeNode*>& children,
-                    std::int64_t ownFiles, const QRectF& area, int depth);
+  // Lays the folders out anew, and their files (here, or off this thread
+  // when `wait` is false and they are many).
+  void LayOut(bool wait);
+  void LayOutNode(TTreeNode* node, const QRectF& rect, int depth, const std::string& path);
+  void LayOutChildren(const std::vector<TTreeNode*>& children, std::int64_t ownFiles,
+                      const QRectF& area, int depth, const std::string& path,
+                      std::int64_t ownCount);
+  void Paint();
+  void PaintLegend(QPainter& painter);
+  void Repaint();
+  // The file or small files' tile at a point; -1 when there is none.
+  int TileAt(const QPoint& point) const;
+  QString TipOf(const TFileTile& tile) const;
 
   TReportTree& tree_;
   TTreeNode* root_ = nullptr;
+  TScanControl* scan_ = nullptr;
+  TTypeColours* colours_ = nullptr;
   QPixmap picture_;
   std::vector<THit> hits_;  // parents before their children
+  std::vector<TFilesArea> areas_;
+  std::vector<int> areaDepths_;
+  std::uint64_t areaFiles_ = 0;  // the files the areas' folders hold, as the lines count them
+  // The documents the tiles point into, kept while they do.
+  std::vector<std::shared_ptr<const TScanDocument>> tileDocuments_;
+  TFileTiles tiles_;
+  std::vector<TLegendEntry> legend_;
+  std::uint64_t generation_ = 0;  // the layout's, so a late result of an older one is dropped
+  bool laidOut_ = false;
   bool dirty_ = true;
   QTimer redraw_;
 };

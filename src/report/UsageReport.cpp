@@ -27,6 +27,7 @@
 #include "report/ReportOutput.h"
 #include "report/ReportViews.h"
 #include "report/ScanControl.h"
+#include "report/TreemapView.h"
 #include "report/TypeColours.h"
 
 namespace {
@@ -123,6 +124,11 @@ void TUsageReport::BuildWindow() {
   BuildMenu();
   nodeCommands_ = std::make_unique<TNodeCommands>(*this, tree_, *views_, *scan_);
   typeColours_ = new TTypeColours(this);
+  Treemap1->ShowFiles(*scan_, *typeColours_);
+  connect(views_.get(), &TReportViews::TreemapFileClicked, this,
+          [this](const std::string& folderPath, const std::string& rawName) {
+            GoToFile(folderPath, rawName);
+          });
   filesPane_ = new TFilesPane(*this, *views_, *scan_);
   AddPane(filesPane_, Qt::BottomDockWidgetArea);
 }

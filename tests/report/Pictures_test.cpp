@@ -1,17 +1,21 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QSplitter>
+#include <QTableView>
 #include <QTest>
 #include <QTreeView>
 #include <random>
 
 #include "ReportSupport.h"
+#include "report/FilesModel.h"
+#include "report/FilesPane.h"
 #include "report/ReportModel.h"
 #include "report/ReportViews.h"
 #include "report/ScanControl.h"
 #include "report/ShareBars.h"
 #include "report/TreemapLayout.h"
 #include "report/TreemapView.h"
+#include "report/TypeColours.h"
 #include "scan/ScanDocument.h"
 
 namespace {
@@ -323,6 +327,79 @@ TEST(ReadableSize, BinaryUnitsLikeTheLabels) {
   EXPECT_EQ(ReadableSize(512LL << 20), "512 MiB");
   EXPECT_EQ(ReadableSize((12LL << 29) / 5), "1.2 GiB");
   EXPECT_EQ(ReadableSize(10239), "10 KiB");  // 9.999 KiB rounds to a whole 10
+}
+
+TEST_F(ReportTest, TreemapTilesFilesByTypeAndGoesToAClickedFile) {
+  const QString root = TempPath("files");
+  auto file = [&](const QString& path, qint64 bytes) {
+    QDir().mkpath(QFileInfo(root + "/" + path).path());
+    QFile f(root + "/" + path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(f.resize(bytes));
+  };
+  file("d/big.dat", 4000000);
+  file("d/mid.txt", 2000000);
+  for (int i = 0; i < 300; ++i) file(QString("d/tiny%1.txt").arg(i), 10);
+  file("d/sub/other.bin", 1000000);
+  auto window = NewWindow();
+  window->resize(900, 700);
+  window->show();
+  Trigger(*window, "Treemap1");
+  ScanInto(*window, root);
+  window->TypeColours().SetTypes({"dat", "txt", "bin"});
+  window->Splitter1->setSizes({100, 600});
+  QApplication::processEvents();
+  TTreemapView* map = window->Treemap1;
+  map->Redraw();
+
+  // The big file's tile takes its share of the area of its folder's files.
+  const std::string folder = (root + "/d").toStdString();
+  const QRectF big = map->FileRectOf(folder, "big.dat");
+  const QRectF mid = map->FileRectOf(folder, "mid.txt");
+  ASSERT_FALSE(big.isEmpty());
+  ASSERT_FALSE(mid.isEmpty());
+  const TFileTile* bigTile = nullptr;
+  for (const TFileTile& tile : map->Tiles().tiles) {
+    if (tile.kind == TFileTile::File && tile.rect == big) bigTile = &tile;
+  }
+  ASSERT_NE(bigTile, nullptr);
+  double pixels = 0;
+  std::int64_t bytes = 0;
+  const TFileTile* small = nullptr;
+  for (const TFileTile& tile : map->Tiles().tiles) {
+    if (tile.area != bigTile->area) continue;
+    pixels += tile.rect.width() * tile.rect.height();
+    bytes += tile.bytes;
+    if (tile.kind == TFileTile::Small) small = &tile;
+  }
+  EXPECT_EQ(bigTile->bytes, 4000000);
+  EXPECT_EQ(bytes, 6003000);
+  EXPECT_NEAR(big.width() * big.height() / pixels, 4000000.0 / 6003000, 0.01);
+  // The tiny files share one tile.
+  ASSERT_NE(small, nullptr);
+  EXPECT_EQ(small->file, 300u);
+  EXPECT_EQ(small->bytes, 3000);
+  for (int i = 0; i < 300; ++i) {
+    EXPECT_TRUE(map->FileRectOf(folder, "tiny" + std::to_string(i) + ".txt").isEmpty()) << i;
+  }
+
+  // Highlighting a type fades the others.
+  const auto pixel = [&](const QRectF& r) {
+    return map->grab().toImage().pixelColor(r.center().toPoint());
+  };
+  EXPECT_EQ(pixel(big), window->TypeColours().Of("dat"));
+  window->TypeColours().SetHighlighted(std::string("txt"));
+  EXPECT_NE(pixel(big), window->TypeColours().Of("dat"));
+  EXPECT_EQ(pixel(mid), window->TypeColours().Of("txt"));
+
+  // A click on the file's tile goes to it: its folder's line, the file in the Files pane.
+  TTreeNode* const rootShown = map->Root();
+  QTest::mouseClick(map, Qt::LeftButton, {}, big.center().toPoint());
+  ASSERT_NE(window->Tree().Selected(), nullptr);
+  EXPECT_EQ(TReportTree::PathOf(window->Tree().Selected()), folder);
+  const QModelIndex current = window->FilesPane()->Table()->currentIndex();
+  EXPECT_EQ(current.siblingAtColumn(TFilesModel::kNameColumn).data().toString(), "big.dat");
+  EXPECT_EQ(map->Root(), rootShown);  // going to a file does not re-root the picture
 }
 
 TEST_F(ReportTest, ScreenshotsOfBarsAndTreemapAfterScanningUsr) {
