@@ -114,6 +114,8 @@ int main(int argc, char** argv) {
     }
     window.resize(1400, 900);
     largest->raise();
+    window.resizeDocks({types}, {480}, Qt::Horizontal);
+    window.resizeDocks({largest}, {300}, Qt::Vertical);
     QEventLoop settle;
     QTimer::singleShot(500, &settle, &QEventLoop::quit);
     settle.exec();

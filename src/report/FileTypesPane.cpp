@@ -57,12 +57,12 @@ TFileTypesPane::TFileTypesPane(TUsageReport& window)
   QHeaderView* header = table_->horizontalHeader();
   header->setHighlightSections(false);
   header->setSectionResizeMode(QHeaderView::Interactive);
-  header->setSectionResizeMode(kTypeColumn, QHeaderView::Stretch);
+  header->setSectionResizeMode(kShareColumn, QHeaderView::Stretch);
   const QFontMetrics metrics(table_->font());
   const int pad = 24;
   table_->setColumnWidth(kFilesColumn, metrics.horizontalAdvance("1,000,000") + pad);
   table_->setColumnWidth(kTotalColumn, metrics.horizontalAdvance("1023.9 MiB") + pad);
-  table_->setColumnWidth(kShareColumn, metrics.horizontalAdvance("100.0%") + 3 * pad);
+  table_->setColumnWidth(kTypeColumn, metrics.horizontalAdvance("no type") + 2 * pad);
   header->setSortIndicator(kTotalColumn, Qt::DescendingOrder);
   table_->setSortingEnabled(true);
 
