@@ -19,8 +19,11 @@
 #include "dialogs/ShowHelp.h"
 #include "dialogs/UsageDialog.h"
 #include "dialogs/UsageWizard.h"
+#include "report/FileAgesPane.h"
+#include "report/FileTypesPane.h"
 #include "report/FilesPane.h"
 #include "report/FontDialog.h"
+#include "report/LargestFilesPane.h"
 #include "report/NodeCommands.h"
 #include "report/ProblemsWindow.h"
 #include "report/ReportModel.h"
@@ -131,6 +134,15 @@ void TUsageReport::BuildWindow() {
           });
   filesPane_ = new TFilesPane(*this, *views_, *scan_);
   AddPane(filesPane_, Qt::BottomDockWidgetArea);
+  auto* largest = new TLargestFilesPane(*this);
+  AddPane(largest, Qt::BottomDockWidgetArea);
+  tabifyDockWidget(filesPane_, largest);
+  auto* types = new TFileTypesPane(*this);
+  AddPane(types, Qt::RightDockWidgetArea);
+  auto* ages = new TFileAgesPane(*this, *largest);
+  AddPane(ages, Qt::RightDockWidgetArea);
+  // Shown from the View menu; a saved layout brings them back as they were.
+  for (QDockWidget* pane : std::initializer_list<QDockWidget*>{largest, types, ages}) pane->hide();
 }
 
 QAction* TUsageReport::AddItem(QMenu* menu, const char* name, const QString& caption,
