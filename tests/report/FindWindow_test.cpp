@@ -128,8 +128,8 @@ TEST_F(FindWindowTest, ChoosingAHitShowsItsLineOrFile) {
   ASSERT_EQ(pane->SelectedRows().size(), 1u);
   EXPECT_EQ(pane->Model()->RawName(pane->SelectedRows()[0]), "Report.txt");
 
-  const QRect cell = table->visualRect(table->model()->index(RowOf("pics/old/deeper/reports"), 0));
-  QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+  table->setCurrentIndex(table->model()->index(RowOf("pics/old/deeper/reports"), 0));
+  QTest::keyClick(table, Qt::Key_Enter);
   EXPECT_EQ(CurrentLine(), (root + "/pics/old").toStdString());
 
   Type("pics");
