@@ -22,6 +22,7 @@
 #include "report/FileAgesPane.h"
 #include "report/FileTypesPane.h"
 #include "report/FilesPane.h"
+#include "report/FindWindow.h"
 #include "report/FontDialog.h"
 #include "report/LargestFilesPane.h"
 #include "report/NodeCommands.h"
@@ -188,6 +189,8 @@ void TUsageReport::BuildMenu() {
   QMenu* edit = MainMenu1->addMenu("&Edit");
   edit->setObjectName("Edit1");
   item(edit, "Sort1", "&Sort", this, &TUsageReport::Sort1Click);
+  const auto find = [this] { TFindWindow::Open(*this); };
+  item(edit, "Find1", "F&ind...", this, find, QKeySequence(Qt::CTRL | Qt::Key_F));
   separator(edit, "N2");
   // Cut, Copy and Paste have their keys but no action: the keys are taken
   // here so the tree does not act on them either.

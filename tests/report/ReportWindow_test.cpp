@@ -56,6 +56,7 @@ TEST_F(ReportTest, MenuHasEveryItemInOrderWithCaptionsAndShortcuts) {
                                 "E&xit|",
                                 "&Edit",
                                 "&Sort|",
+                                "F&ind...|Ctrl+F",
                                 "-",
                                 "Cut|Ctrl+X",
                                 "Copy|Ctrl+C",
