@@ -56,6 +56,7 @@ expected+=(
   usr/share/metainfo/$id.metainfo.xml
   usr/share/vorntools/Vorntools.hlp
   usr/share/vorntools/node-menu.png
+  usr/share/vorntools/files-panes.png
   usr/share/vorntools/report-pictures.png
 )
 dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\.\//, "", $6); print $6 }' | sort >"$work/files"
