@@ -13,6 +13,7 @@
 
 #include "report/LargestFilesPane.h"
 #include "report/LatestJob.h"
+#include "report/PaneTable.h"
 #include "report/ReportModel.h"
 #include "report/ReportViews.h"
 #include "report/ScanControl.h"
@@ -45,21 +46,9 @@ TFileAgesPane::TFileAgesPane(TUsageReport& window, TLargestFilesPane& largest)
   table_ = new QTableView;
   table_->setObjectName("FileAgesTable");
   table_->setModel(model_);
-  table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  table_->setSelectionMode(QAbstractItemView::SingleSelection);
-  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  table_->setShowGrid(false);
-  table_->setWordWrap(false);
+  SetUpPaneTable(*table_, kShareColumn);
   table_->setItemDelegateForColumn(kShareColumn, new TShareBarDelegate(table_));
   table_->installEventFilter(this);
-  QHeaderView* rows = table_->verticalHeader();
-  rows->hide();
-  rows->setSectionResizeMode(QHeaderView::Fixed);
-  rows->setDefaultSectionSize(table_->fontMetrics().height() + 6);
-  QHeaderView* header = table_->horizontalHeader();
-  header->setHighlightSections(false);
-  header->setSectionResizeMode(QHeaderView::Interactive);
-  header->setSectionResizeMode(kShareColumn, QHeaderView::Stretch);
   const QFontMetrics metrics(table_->font());
   const int pad = 24;
   table_->setColumnWidth(kYearColumn, metrics.horizontalAdvance("0000") + pad);

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "report/LatestJob.h"
+#include "report/PaneTable.h"
 #include "report/ReportModel.h"
 #include "report/ScanControl.h"
 #include "report/ShareBars.h"
@@ -43,21 +44,10 @@ TFileTypesPane::TFileTypesPane(TUsageReport& window)
   table_ = new QTableView;
   table_->setObjectName("FileTypesTable");
   table_->setModel(model_);
-  table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  table_->setSelectionMode(QAbstractItemView::SingleSelection);
-  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  table_->setShowGrid(false);
-  table_->setWordWrap(false);
+  SetUpPaneTable(*table_, kShareColumn);
   table_->setItemDelegateForColumn(kShareColumn, new TShareBarDelegate(table_));
   table_->installEventFilter(this);
-  QHeaderView* rows = table_->verticalHeader();
-  rows->hide();
-  rows->setSectionResizeMode(QHeaderView::Fixed);
-  rows->setDefaultSectionSize(table_->fontMetrics().height() + 6);
   QHeaderView* header = table_->horizontalHeader();
-  header->setHighlightSections(false);
-  header->setSectionResizeMode(QHeaderView::Interactive);
-  header->setSectionResizeMode(kShareColumn, QHeaderView::Stretch);
   const QFontMetrics metrics(table_->font());
   const int pad = 24;
   table_->setColumnWidth(kFilesColumn, metrics.horizontalAdvance("1,000,000") + pad);

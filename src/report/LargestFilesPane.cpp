@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "report/LatestJob.h"
+#include "report/PaneTable.h"
 #include "report/ReportViews.h"
 #include "report/ScanControl.h"
 #include "report/TypeColours.h"
@@ -44,22 +45,11 @@ TLargestFilesPane::TLargestFilesPane(TUsageReport& window)
   table_ = new QTableView;
   table_->setObjectName("LargestFilesTable");
   table_->setModel(model_);
-  table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  table_->setSelectionMode(QAbstractItemView::SingleSelection);
-  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  table_->setShowGrid(false);
-  table_->setWordWrap(false);
+  SetUpPaneTable(*table_, TLargestFilesModel::kPathColumn);
   table_->setAlternatingRowColors(true);
   table_->setTextElideMode(Qt::ElideMiddle);
-  QHeaderView* rows = table_->verticalHeader();
-  rows->hide();
-  rows->setSectionResizeMode(QHeaderView::Fixed);
-  rows->setDefaultSectionSize(table_->fontMetrics().height() + 6);
   QHeaderView* header = table_->horizontalHeader();
-  header->setHighlightSections(false);
   header->setStretchLastSection(false);
-  header->setSectionResizeMode(QHeaderView::Interactive);
-  header->setSectionResizeMode(TLargestFilesModel::kPathColumn, QHeaderView::Stretch);
   const QFontMetrics metrics(table_->font());
   const int pad = 24;
   table_->setColumnWidth(TLargestFilesModel::kSizeColumn,
