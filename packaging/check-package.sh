@@ -65,7 +65,7 @@ diff -u "$work/expected" "$work/files" || fail "the package's files differ from 
 
 # Dependencies come from the binaries.
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libc6 libstdc++6 libqt6widgets6 libqt6printsupport6 libqt6concurrent6; do
+for lib in libc6 libstdc++6 libqt6widgets6 libqt6printsupport6; do
   [[ $depends == *"$lib "* || $depends == *"$lib" ]] || fail "Depends lacks $lib: $depends"
 done
 
