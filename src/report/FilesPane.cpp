@@ -120,7 +120,12 @@ TFilesPane::TFilesPane(TMyReport& window, TReportViews& views, TScanControl& sca
   ShowNote(kNoFolder);
 }
 
-TFilesPane::~TFilesPane() = default;
+TFilesPane::~TFilesPane() {
+  // The commands watch the table's events and ask the pane about them: they
+  // go first, while the pane is still whole.
+  delete commands_;
+  commands_ = nullptr;
+}
 
 QString TFilesPane::Note() const {
   return pages_->currentWidget() == note_ ? note_->text() : QString();
@@ -177,13 +182,13 @@ void TFilesPane::Refresh() {
     pages_->setCurrentIndex(1);
     UpdateCaption();
   }
-  commands_->UpdateActions();
+  if (commands_) commands_->UpdateActions();
 }
 
 void TFilesPane::ShowNote(const QString& note) {
   note_->setText(note);
   pages_->setCurrentWidget(note_);
-  commands_->UpdateActions();
+  if (commands_) commands_->UpdateActions();
 }
 
 void TFilesPane::UpdateCaption() {
