@@ -61,17 +61,7 @@ TFileAgesPane::TFileAgesPane(TUsageReport& window, TLargestFilesPane& largest)
   caption_->setObjectName("FileAgesCaption");
   caption_->setTextFormat(Qt::PlainText);
   caption_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  auto* top = new QHBoxLayout;
-  top->setContentsMargins(4, 2, 4, 2);
-  top->addWidget(caption_, 1);
-  top->addWidget(below_);
-  auto* page = new QWidget;
-  auto* layout = new QVBoxLayout(page);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(2);
-  layout->addLayout(top);
-  layout->addWidget(table_, 1);
-  setWidget(page);
+  setWidget(PanePage(*caption_, *below_, *table_));
 
   job_ = std::make_unique<TLatestJob<Result>>(this, [this](Result r) { Apply(std::move(r)); });
 

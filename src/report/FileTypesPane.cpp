@@ -63,17 +63,7 @@ TFileTypesPane::TFileTypesPane(TUsageReport& window)
   clear_ = new QPushButton("C&lear");
   clear_->setObjectName("FileTypesClear");
   clear_->setEnabled(false);
-  auto* top = new QHBoxLayout;
-  top->setContentsMargins(4, 2, 4, 2);
-  top->addWidget(caption_, 1);
-  top->addWidget(clear_);
-  auto* page = new QWidget;
-  auto* layout = new QVBoxLayout(page);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(2);
-  layout->addLayout(top);
-  layout->addWidget(table_, 1);
-  setWidget(page);
+  setWidget(PanePage(*caption_, *clear_, *table_));
 
   job_ = std::make_unique<TLatestJob<Result>>(this, [this](Result r) { Apply(std::move(r)); });
 

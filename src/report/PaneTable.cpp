@@ -1,6 +1,8 @@
 #include "report/PaneTable.h"
 
+#include <QBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QTableView>
 
 void SetUpPaneTable(QTableView& table, int stretchColumn) {
@@ -17,4 +19,18 @@ void SetUpPaneTable(QTableView& table, int stretchColumn) {
   header->setHighlightSections(false);
   header->setSectionResizeMode(QHeaderView::Interactive);
   header->setSectionResizeMode(stretchColumn, QHeaderView::Stretch);
+}
+
+QWidget* PanePage(QLabel& caption, QWidget& aside, QTableView& table) {
+  auto* top = new QHBoxLayout;
+  top->setContentsMargins(4, 2, 4, 2);
+  top->addWidget(&caption, 1);
+  top->addWidget(&aside);
+  auto* page = new QWidget;
+  auto* layout = new QVBoxLayout(page);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(2);
+  layout->addLayout(top);
+  layout->addWidget(&table, 1);
+  return page;
 }
