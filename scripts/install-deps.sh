@@ -5,6 +5,8 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
+  # Scan files: the JSON parser, gzip and zstd.
+  rapidjson-dev zlib1g-dev libzstd-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   googletest libgtest-dev
   xvfb xauth xfonts-base fonts-dejavu-core

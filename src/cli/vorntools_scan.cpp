@@ -21,6 +21,9 @@
 #include "scan/ReportTree.h"
 #include "scan/SafeFile.h"
 #include "scan/ScanDocument.h"
+#include "scan/ScanFileReader.h"
+#include "scan/ScanFileWriter.h"
+#include "scan/ScanReplay.h"
 #include "scan/UsageDirectory.h"
 
 namespace {
@@ -28,6 +31,7 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitWriteFailed = 1;
 constexpr int kExitUnreadableStart = 1;
+constexpr int kExitUnreadableScanFile = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitInterrupted = 130;
 
@@ -45,7 +49,9 @@ const char kUsage[] =
     "                      [--allocated] [--hard-links-once] [--hidden] [--du]\n"
     "                      [--one-file-system]\n"
     "                      [--exclude PATTERN]... [--threads N] [--output FILE]\n"
-    "                      [--problems FILE] [--largest N | --types] FOLDER...\n";
+    "                      [--problems FILE] [--largest N | --types]\n"
+    "                      [--export FILE] FOLDER...\n"
+    "       vorntools-scan [OPTION]... --from FILE\n";
 
 void PrintHelp() {
   std::cout << kUsage
@@ -86,6 +92,15 @@ void PrintHelp() {
                "                        (the text after the name's last dot, lower-cased):\n"
                "                        type, files and bytes, TAB between, most bytes\n"
                "                        first; an empty type is files without one\n"
+               "  --export FILE         also write what the scan read to FILE as a scan file,\n"
+               "                        in the JSON export format of ncdu and gdu, gzip- or\n"
+               "                        zstd-compressed when FILE ends in .gz or .zst ('-':\n"
+               "                        standard output, with the report in --output FILE)\n"
+               "  --from FILE           make the report from a scan file (written by --export,\n"
+               "                        ncdu -o or gdu -o; '-': standard input) instead of\n"
+               "                        scanning, with the other options applied as to a scan\n"
+               "                        (--allocated counts the disk sizes in the file); no\n"
+               "                        FOLDER then: the file names them\n"
                "  --help                show this help\n"
                "  --version             show the version\n"
                "\n"
@@ -103,7 +118,8 @@ void PrintHelp() {
                "measured. A folder on another file system left out by -x has a line without\n"
                "a size. Numbers are decimal, or hexadecimal after '$'.\n"
                "Exit status: 0 done, 1 a starting folder could not be read (the reason is on\n"
-               "standard error) or the report could not be written, 2 wrong usage,\n"
+               "standard error), the report or scan file could not be written or the scan\n"
+               "file could not be read, 2 wrong usage,\n"
                "130 interrupted (the partial report is written).\n";
 }
 
@@ -216,6 +232,8 @@ int main(int argc, char** argv) {
   std::string problemsFile;
   std::size_t largest = 0;  // files listed instead of the report
   bool types = false;       // file types listed instead of the report
+  std::string exportFile;   // the scan file written besides
+  std::string fromFile;     // the scan file read instead of scanning
 
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -273,7 +291,7 @@ int main(int argc, char** argv) {
     }
     if (name != "--depth" && name != "--min-size" && name != "--sector-size" &&
         name != "--threads" && name != "--output" && name != "--problems" && name != "--exclude" &&
-        name != "--largest") {
+        name != "--largest" && name != "--export" && name != "--from") {
       return UsageError("unknown option '" + arg + "'");
     }
     if (!inlineValue) {
@@ -288,6 +306,11 @@ int main(int argc, char** argv) {
     if (name == "--exclude") {
       if (value.empty()) return UsageError("option '--exclude' needs a pattern");
       options.Exclude.push_back(value);
+      continue;
+    }
+    if (name == "--export" || name == "--from") {
+      if (value.empty()) return UsageError("option '" + name + "' needs a file name");
+      (name == "--export" ? exportFile : fromFile) = value;
       continue;
     }
     if (name == "--problems") {
@@ -324,9 +347,15 @@ int main(int argc, char** argv) {
     return UsageError("--du and --sector-size cannot be used together");
   }
   if (largest > 0 && types) return UsageError("--largest and --types cannot be used together");
-  if (options.Folders.empty()) return UsageError("no folder given");
-  // The lists are made from every file the scan read.
-  if (largest > 0 || types) options.Record = ScanRecord::Files;
+  if (!fromFile.empty() && !options.Folders.empty()) {
+    return UsageError("--from takes no folder: the scan file names them");
+  }
+  if (fromFile.empty() && options.Folders.empty()) return UsageError("no folder given");
+  if (exportFile == "-" && !haveOutput) {
+    return UsageError("--export - needs the report in a file (--output FILE)");
+  }
+  // The lists and the scan file are made from every file the scan read.
+  if (largest > 0 || types || !exportFile.empty()) options.Record = ScanRecord::Files;
   if (haveOutput && output.empty()) return UsageError("option '--output' needs a file name");
 
   struct sigaction action {};
@@ -341,14 +370,27 @@ int main(int argc, char** argv) {
   TReportTree tree;
   TerminalProgress progress(isatty(STDERR_FILENO) == 1);
   ScanOutcome outcome;
+  std::shared_ptr<TScanDocument> from;
+  if (!fromFile.empty()) {
+    try {
+      from = ReadScanFile(fromFile);
+    } catch (const EVorntoolsError& error) {
+      std::cerr << "vorntools-scan: cannot read '" << TerminalSafe(fromFile)
+                << "': " << error.what() << "\n";
+      return kExitUnreadableScanFile;
+    }
+    options.Folders = from->StartingFolders();
+  }
   try {
-    outcome = RunUsageScan(options, tree, &progress, &progress, &progress.walker);
+    outcome = from ? ReplayScan(*from, options, tree, &progress, &progress, &progress.walker)
+                   : RunUsageScan(options, tree, &progress, &progress, &progress.walker);
   } catch (const EVorntoolsError& error) {
     progress.Clear();
     std::cerr << "vorntools-scan: " << error.what() << ".\n";
     // The report so far is still worth having.
   }
   progress.Clear();
+  from.reset();  // the report and any document of its own are made
   if (sort) tree.SortByLabel();
 
   std::string text;
@@ -363,6 +405,9 @@ int main(int argc, char** argv) {
   } else if (!WriteToStdout(text)) {
     std::cerr << "Cannot write to standard output: " << std::strerror(errno) << ".\n";
     return kExitWriteFailed;
+  }
+  if (!exportFile.empty() && outcome.document && !WriteScanFile(*outcome.document, exportFile)) {
+    return CannotCreate(exportFile);
   }
   if (!problemsFile.empty()) {
     std::string lines;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ctime>
 #include <map>
+#include <tuple>
 
 namespace {
 
@@ -85,9 +86,7 @@ TFileAges::TFileAges(const TScanDocument& document, std::uint32_t below) {
   Counter counter;
   std::uint64_t first = 0, end = document.FileCount();
   if (below != TScanDocument::kNoFolder && below < document.FolderCount()) {
-    // A folder's sub-tree is the records after it, and their files follow its own.
-    first = document.Folder(below).firstFile;
-    end = document.KeptFilesEnd(below + document.Folder(below).span);
+    std::tie(first, end) = document.KeptFilesBelow(below);
   }
   counter.Add(document, first, end);
   Take(counter);

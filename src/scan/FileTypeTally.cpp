@@ -1,6 +1,7 @@
 #include "scan/FileTypeTally.h"
 
 #include <algorithm>
+#include <tuple>
 #include <unordered_map>
 
 #include "scan/FileType.h"
@@ -35,9 +36,7 @@ TFileTypeTally::TFileTypeTally(const TScanDocument& document, std::uint32_t belo
   Counter counter;
   std::uint64_t first = 0, end = document.FileCount();
   if (below != TScanDocument::kNoFolder && below < document.FolderCount()) {
-    // A folder's sub-tree is the records after it, and their files follow its own.
-    first = document.Folder(below).firstFile;
-    end = document.KeptFilesEnd(below + document.Folder(below).span);
+    std::tie(first, end) = document.KeptFilesBelow(below);
   }
   counter.Add(document, first, end);
   Take(counter);

@@ -133,6 +133,34 @@ ScanFile TScanDocument::File(std::uint64_t j) const {
   return file;
 }
 
+std::uint64_t TScanDocument::KeptFilesEnd(std::uint32_t i) const {
+  if (filesAtClose_) return folders_[i].firstFile + (KeepsFiles() ? folders_[i].files : 0);
+  return i + 1 < FolderCount() ? folders_[i + 1].firstFile : fileCount_;
+}
+
+std::pair<std::uint64_t, std::uint64_t> TScanDocument::KeptFilesBelow(std::uint32_t i) const {
+  if (!filesAtClose_) return {folders_[i].firstFile, KeptFilesEnd(i + folders_[i].span)};
+  // Files stored as each folder closed: the sub-tree's begin with those of
+  // the first folder in it to close, its first child's first child and so on.
+  std::uint32_t first = i;
+  while (folders_[first].span > 0) ++first;
+  return {folders_[first].firstFile, KeptFilesEnd(i)};
+}
+
+std::pair<std::size_t, std::size_t> TScanDocument::LeftOutFiles(std::uint32_t i) const {
+  const auto less = [](const LeftOutRecord& r, std::uint32_t f) { return r.folder < f; };
+  const auto begin = std::lower_bound(leftOutFiles_.begin(), leftOutFiles_.end(), i, less);
+  auto end = begin;
+  while (end != leftOutFiles_.end() && end->folder == i) ++end;
+  return {static_cast<std::size_t>(begin - leftOutFiles_.begin()),
+          static_cast<std::size_t>(end - leftOutFiles_.begin())};
+}
+
+ScanLeftOutFile TScanDocument::LeftOutFile(std::size_t k) const {
+  const LeftOutRecord& r = leftOutFiles_[k];
+  return {std::string_view(leftOutNames_).substr(r.nameOffset, r.nameLength), r.why};
+}
+
 const ScanLink* TScanDocument::Link(std::uint64_t j) const {
   if (j >= fileCount_ || (Record(j).flags & kLinked) == 0) return nullptr;
   const auto it =
@@ -147,7 +175,9 @@ std::size_t TScanDocument::HeapBytes() const {
                       files_.capacity() * sizeof(files_[0]) + fileNames_.HeapBytes() +
                       links_.capacity() * sizeof(links_[0]) +
                       hugeAllocated_.capacity() * sizeof(hugeAllocated_[0]) +
-                      problems_.capacity() * sizeof(ScanProblem) + host_.capacity();
+                      problems_.capacity() * sizeof(ScanProblem) + host_.capacity() +
+                      devices_.capacity() * sizeof(std::uint64_t) +
+                      leftOutFiles_.capacity() * sizeof(LeftOutRecord) + leftOutNames_.capacity();
   for (const ScanProblem& p : problems_) bytes += p.path.capacity() + p.reason.capacity();
   return bytes;
 }
@@ -245,6 +275,43 @@ void TScanDocument::AddLeftOut(const char* name, std::size_t nameLength, LeftOut
   folders_[i].newest = kNoTime;
 }
 
+void TScanDocument::SetFolderFacts(const FileFacts& facts) {
+  if (open_.empty()) return;
+  ScanFolder& folder = folders_[open_.back()];
+  // Folders of one scan lie on a handful of devices: the last one found is
+  // most often the one asked for.
+  std::size_t d = lastDevice_;
+  if (devices_[d] != facts.device) {
+    d = std::find(devices_.begin(), devices_.end(), facts.device) - devices_.begin();
+    if (d == devices_.size()) devices_.push_back(facts.device);
+    lastDevice_ = d;
+  }
+  folder.device = static_cast<std::uint32_t>(d);
+  folder.inode = facts.inode;
+  folder.ownAllocated = std::max<std::int64_t>(facts.allocated, 0);
+  folder.flags |= ScanFolder::Identified;
+}
+
+void TScanDocument::AddLeftOutFile(const char* name, std::size_t nameLength, LeftOutReason why) {
+  if (open_.empty()) return;
+  leftOutFiles_.push_back(LeftOutRecord{open_.back(), static_cast<std::uint32_t>(nameLength),
+                                        leftOutNames_.size(), why});
+  leftOutNames_.append(name, nameLength);
+}
+
+void TScanDocument::StartOwnFiles() {
+  if (open_.empty()) return;
+  ScanFolder& folder = folders_[open_.back()];
+  if (folder.files == 0) folder.firstFile = fileCount_;
+  filesAtClose_ = true;
+}
+
+void TScanDocument::SetTimes(std::chrono::system_clock::time_point started,
+                             std::chrono::system_clock::time_point ended) {
+  started_ = started;
+  ended_ = ended;
+}
+
 void TScanDocument::MarkUnlisted() {
   if (!open_.empty()) folders_[open_.back()].flags |= ScanFolder::Unlisted;
 }
@@ -295,4 +362,5 @@ void TScanDocument::Finish(std::vector<ScanProblem> problems, bool stopped) {
   folderNames_.Trim();
   links_.shrink_to_fit();
   hugeAllocated_.shrink_to_fit();
+  leftOutFiles_.shrink_to_fit();
 }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "scan/ChunkedArray.h"
@@ -18,12 +19,13 @@
 // the folders below it), so a folder's sub-tree is the `span` records after it.
 struct ScanFolder {
   enum Flag : std::uint8_t {
-    Finished = 1,    // the walk left it normally; without it, Stop cut it short
-    Unlisted = 2,    // it could not be listed, wholly or in part
-    Failed = 4,      // something in it or below could not be measured (the report's mark)
-    FailedHere = 8,  // the mark comes from the folder itself (see TTreeNode::FailedHere)
-    LeftOut = 16,    // never entered, for `leftOut`; it has no files and no totals
-    Partial = 32,    // some of its files came apart from the others and are not kept
+    Finished = 1,     // the walk left it normally; without it, Stop cut it short
+    Unlisted = 2,     // it could not be listed, wholly or in part
+    Failed = 4,       // something in it or below could not be measured (the report's mark)
+    FailedHere = 8,   // the mark comes from the folder itself (see TTreeNode::FailedHere)
+    LeftOut = 16,     // never entered, for `leftOut`; it has no files and no totals
+    Partial = 32,     // some of its files came apart from the others and are not kept
+    Identified = 64,  // its own status is known: device, inode, ownAllocated
   };
 
   std::uint64_t nameOffset = 0;  // the document's, see TScanDocument::FolderName
@@ -42,8 +44,11 @@ struct ScanFolder {
   // Newest modification time of a file in it or below (seconds since 1970);
   // kNoTime when there is none.
   std::int64_t newest = std::numeric_limits<std::int64_t>::min();
+  std::uint64_t inode = 0;        // when Identified
+  std::int64_t ownAllocated = 0;  // its own blocks in bytes, when Identified
   std::uint8_t flags = 0;
   LeftOutReason leftOut = LeftOutReason::Hidden;  // when flags has LeftOut
+  std::uint32_t device = 0;  // when Identified: see TScanDocument::FolderDevice
 
   bool Has(Flag flag) const { return (flags & flag) != 0; }
 };
@@ -59,6 +64,12 @@ struct ScanFile {
   // What the report counted for it under the scan's options: 0 for a later
   // name of a file counted once, -1 when it could not be measured.
   std::int64_t counted = -1;
+};
+
+// A file the walk's rules left out: only its name and why are kept.
+struct ScanLeftOutFile {
+  std::string_view name;
+  LeftOutReason why = LeftOutReason::Hidden;
 };
 
 // The identity of a file with several names.
@@ -109,9 +120,14 @@ class TScanDocument {
   std::uint64_t FileCount() const { return fileCount_; }
   ScanFile File(std::uint64_t j) const;
   std::string_view FileName(std::uint64_t j) const;
-  std::uint64_t KeptFilesEnd(std::uint32_t i) const {
-    return i + 1 < FolderCount() ? folders_[i + 1].firstFile : fileCount_;
-  }
+  std::uint64_t KeptFilesEnd(std::uint32_t i) const;
+  // The kept files of folder i and of every folder below it: [first, second).
+  std::pair<std::uint64_t, std::uint64_t> KeptFilesBelow(std::uint32_t i) const;
+  // The device a folder lies on (its record keeps an index to a short table).
+  std::uint64_t FolderDevice(std::uint32_t i) const { return devices_[folders_[i].device]; }
+  // The files the rules left out of folder i: [first, second) for LeftOutFile.
+  std::pair<std::size_t, std::size_t> LeftOutFiles(std::uint32_t i) const;
+  ScanLeftOutFile LeftOutFile(std::size_t k) const;
   // The identity of a file whose record says `linked`; null otherwise.
   const ScanLink* Link(std::uint64_t j) const;
 
@@ -134,8 +150,20 @@ class TScanDocument {
   void MarkUnlisted();
   // The innermost open folder is done; `bytesBelow` and the marks are the report's.
   void CloseFolder(std::int64_t bytesBelow, bool failed, bool failedHere);
+  // The innermost open folder's own status (FolderDevice and the like).
+  void SetFolderFacts(const FileFacts& facts);
+  // A file of the innermost open folder that the walk's rules left out.
+  void AddLeftOutFile(const char* name, std::size_t nameLength, LeftOutReason why);
+  // For a reader whose source lists a folder's files among its sub-folders:
+  // the innermost open folder's files come next, all of them, just before
+  // CloseFolder. Its files then follow those of the folders below it; each
+  // folder's still stand together, and so do a sub-tree's.
+  void StartOwnFiles();
   // Folders still open (a stopped walk) keep what they had so far.
   void Finish(std::vector<ScanProblem> problems, bool stopped);
+  // For a scan read back from a file: its times, in place of the reading's.
+  void SetTimes(std::chrono::system_clock::time_point started,
+                std::chrono::system_clock::time_point ended);
 
  private:
   // A file's record: 24 bytes. Its name's length is where the next name starts.
@@ -204,4 +232,15 @@ class TScanDocument {
   // more blocks than 32 bits hold.
   std::vector<std::pair<std::uint64_t, ScanLink>> links_;
   std::vector<std::pair<std::uint64_t, std::int64_t>> hugeAllocated_;
+  bool filesAtClose_ = false;              // see StartOwnFiles
+  std::vector<std::uint64_t> devices_{0};  // the few devices folders lie on
+  std::size_t lastDevice_ = 0;
+  struct LeftOutRecord {
+    std::uint32_t folder;
+    std::uint32_t nameLength;
+    std::size_t nameOffset;  // in leftOutNames_
+    LeftOutReason why;
+  };
+  std::vector<LeftOutRecord> leftOutFiles_;  // in folder order
+  std::string leftOutNames_;
 };

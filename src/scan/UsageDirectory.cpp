@@ -45,7 +45,8 @@ void TUsageDirectory::SetState(TMessagePump* application, TReportTree* tree,
   ExcludeBelow = options.StartBelow;
   CountHidden = options.CountHidden || options.CountLikeDu;
   AllKinds = options.CountLikeDu;
-  MeasureFolders = options.CountLikeDu;
+  // A kept document keeps each folder's own status too, for a scan file.
+  MeasureFolders = options.CountLikeDu || options.Record == ScanRecord::Files;
   exclusions_ = TExclusions(options.Exclude, options.StartBelow);
   open_.clear();
   linkedFiles_.clear();
@@ -186,6 +187,7 @@ void TUsageDirectory::FolderLeftOut(const std::string& folder, const char* name,
 void TUsageDirectory::FileLeftOut(const std::string& folder, const char* name,
                                   std::size_t nameLength, LeftOutReason why) {
   if (StopRequested || open_.empty()) return;
+  if (document_) document_->AddLeftOutFile(name, nameLength, why);
   Told(folder, name, nameLength, why);
 }
 
@@ -218,7 +220,9 @@ void TUsageDirectory::Told(const std::string& folder, const char* name, std::siz
 }
 
 void TUsageDirectory::FolderMeasured(const std::string&, const FileFacts& facts) {
-  if (StopRequested || open_.empty() || !Options.CountLikeDu) return;
+  if (StopRequested || open_.empty()) return;
+  if (document_) document_->SetFolderFacts(facts);
+  if (!Options.CountLikeDu) return;
   AddBytes(open_.back(), facts.allocated);
   if (document_) document_->AddFolderOwn(facts.allocated, facts.allocated);
 }
