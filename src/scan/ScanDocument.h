@@ -159,6 +159,10 @@ class TScanDocument {
   // CloseFolder. Its files then follow those of the folders below it; each
   // folder's still stand together, and so do a sub-tree's.
   void StartOwnFiles();
+  // Read from a file whose writer (gdu) marks as linked only the later
+  // names of a file with several: its first name is counted and unmarked.
+  void SetLinksAreRepeats() { linksAreRepeats_ = true; }
+  bool LinksAreRepeats() const { return linksAreRepeats_; }
   // Folders still open (a stopped walk) keep what they had so far.
   void Finish(std::vector<ScanProblem> problems, bool stopped);
   // For a scan read back from a file: its times, in place of the reading's.
@@ -232,7 +236,8 @@ class TScanDocument {
   // more blocks than 32 bits hold.
   std::vector<std::pair<std::uint64_t, ScanLink>> links_;
   std::vector<std::pair<std::uint64_t, std::int64_t>> hugeAllocated_;
-  bool filesAtClose_ = false;              // see StartOwnFiles
+  bool filesAtClose_ = false;  // see StartOwnFiles
+  bool linksAreRepeats_ = false;
   std::vector<std::uint64_t> devices_{0};  // the few devices folders lie on
   std::size_t lastDevice_ = 0;
   struct LeftOutRecord {

@@ -355,6 +355,7 @@ class Loader {
   // in the document, and the format may list them among its sub-folders.
   struct Pending {
     std::int64_t length;
+    std::int64_t counted;
     FileFacts facts;
     std::size_t nameOffset;
     std::size_t nameLength;
@@ -454,8 +455,10 @@ class Loader {
 
   void MetaValue(Value v) {
     if (v == Value::String && key_ == "host") host_ = string_.substr(0, kMaxName);
-    if (v == Value::String && key_ == "progname")
+    if (v == Value::String && key_ == "progname") {
       ours_ = string_ == "vorntools-scan" || string_.starts_with("Usage Vorntool");
+      gdu_ = string_ == "gdu";
+    }
     if (v == Value::Bool && key_ == "joined") joined_ = bool_;
     if (v == Value::Bool && key_ == "stopped") stopped_ = bool_;
     if (v == Value::Unsigned || v == Value::Negative) {
@@ -597,6 +600,7 @@ class Loader {
     options.Folders = joined_ ? folders_ : std::vector<std::string>{info_.name};
     options.Record = ScanRecord::Files;
     doc_.Begin(options, host_);
+    if (gdu_) doc_.SetLinksAreRepeats();
     const auto at = [](std::int64_t s) {
       return std::chrono::system_clock::time_point(std::chrono::seconds(s));
     };
@@ -621,6 +625,9 @@ class Loader {
       return true;
     }
     const bool added = !parent && joined_;
+    // Taken before the push, which may move the levels.
+    const bool parentKnown = parent && parent->deviceKnown;
+    const std::uint64_t parentDevice = parent ? parent->device : 0;
     Level& level = PushLevel();
     state_ = State::Items;
     if (added) return true;
@@ -630,8 +637,8 @@ class Loader {
     if (info_.hasDev) {
       level.device = info_.dev;
       level.deviceKnown = true;
-    } else if (parent && parent->deviceKnown) {
-      level.device = parent->device;
+    } else if (parentKnown) {
+      level.device = parentDevice;
       level.deviceKnown = true;
     }
     if (info_.hasDsize || info_.hasDev || info_.hasIno) {
@@ -689,6 +696,14 @@ class Loader {
     p.facts.type = info_.hasMode  ? TypeOfMode(info_.mode)
                    : info_.notreg ? FileFacts::Type::Link
                                   : FileFacts::Type::Regular;
+    // Counted in the file's order: a file with several names counts at the
+    // first the file lists, as a walk in that order would count it.
+    p.counted = Counted(p);
+    if (p.counted < 0) {
+      level.failed = level.failedHere = true;
+    } else {
+      AddSaturating(level.bytes, p.counted);
+    }
     p.nameOffset = level.names.size();
     p.nameLength = info_.name.size();
     level.names += info_.name;
@@ -711,7 +726,7 @@ class Loader {
       counted = units > kMaxBytes / o.SectorBytes ? kMaxBytes : units * o.SectorBytes;
     }
     if (counted > 0 && (o.HardLinksOnce || o.CountLikeDu) && p.facts.links > 1 &&
-        !linked_.insert({p.facts.device, p.facts.inode}).second) {
+        (gdu_ || !linked_.insert({p.facts.device, p.facts.inode}).second)) {
       counted = 0;
     }
     return counted;
@@ -722,13 +737,7 @@ class Loader {
     if (level.inDocument) {
       doc_.StartOwnFiles();
       for (const Pending& p : level.files) {
-        const std::int64_t counted = Counted(p);
-        doc_.AddFile(level.names.data() + p.nameOffset, p.nameLength, p.length, counted, p.facts);
-        if (counted < 0) {
-          level.failed = level.failedHere = true;
-        } else {
-          AddSaturating(level.bytes, counted);
-        }
+        doc_.AddFile(level.names.data() + p.nameOffset, p.nameLength, p.length, p.counted, p.facts);
       }
       doc_.CloseFolder(level.bytes, level.failed, level.failedHere);
       // The folder's buffers are kept for the next one at this depth,
@@ -758,7 +767,7 @@ class Loader {
   std::uint64_t unsignedNumber_ = 0;
   bool bool_ = false;
   // The metadata.
-  bool ours_ = false, counting_ = false, joined_ = false, stopped_ = false;
+  bool ours_ = false, gdu_ = false, counting_ = false, joined_ = false, stopped_ = false;
   std::string host_;
   std::int64_t timestamp_ = 0, started_ = 0, ended_ = 0;
   std::vector<std::string> folders_, exclude_;
@@ -807,6 +816,11 @@ std::shared_ptr<TScanDocument> Read(TCompressedInput::Source source) {
     throw EVorntoolsError(where + ": " + what);
   }
   if (!loader.Done()) throw EVorntoolsError(stream.Where(stream.Tell()) + ": no scan in the file");
+  // The parser stops at the text's end; compressed data has its check after it.
+  while (!in.Next().empty()) {
+  }
+  if (!stream.Error().empty())
+    throw EVorntoolsError(stream.Where(stream.Tell()) + ": " + stream.Error());
   loader.Finish();
   return doc;
 }

@@ -23,6 +23,12 @@ void TScanReplay::Replay(const TScanDocument& doc, TMessagePump* application) {
   application_ = application;
   const TWalkRules rules(Exclude, ExcludeBelow, false, {}, CountHidden);
   rules_ = &rules;
+  // Every marked name is a repeat of one counted unmarked.
+  if (doc.LinksAreRepeats()) {
+    for (std::uint64_t j = 0; j < doc.FileCount(); ++j) {
+      if (const ScanLink* link = doc.Link(j)) CountedBefore(link->device, link->inode);
+    }
+  }
   for (std::uint32_t start = 0; start < doc.FolderCount() && !StopRequested;
        start = doc.NextSibling(start)) {
     if (doc.Folder(start).Has(ScanFolder::LeftOut)) continue;

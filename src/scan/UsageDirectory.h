@@ -98,6 +98,10 @@ class TUsageDirectory : public TMyDirectory {
                    LeftOutReason why) override;
   void FolderMeasured(const std::string& folder, const FileFacts& facts) override;
   void StartingFolderUnreadable(const std::string& folder, int error) override;
+  // A file with several names that counts as counted already, where each counts once.
+  void CountedBefore(std::uint64_t device, std::uint64_t inode) {
+    linkedFiles_.insert(FolderId{device, inode});
+  }
 
  private:
   // Counts a left-out entry and lists it among the problems with its reason.
