@@ -318,3 +318,78 @@ TEST(VorntoolsScan, InterruptWritesThePartialReport) {
   EXPECT_EQ(report.substr(0, report.find("\r\n")), t.Path("chain"));
   EXPECT_GT(report.size(), 0u);
 }
+
+// A report made from a scan file is the walk's report byte for byte, under
+// every option a walk takes: from our own export and from ncdu's.
+TEST(VorntoolsScan, ReportFromAScanFileIsTheWalksReport) {
+  TempTree t;
+  t.File("data/top.bin", 70000);
+  t.File("data/a/x.tmp", 9000);
+  t.File("data/a/sub/deep/y", 123456);
+  t.File("data/a/sub/z", 5);
+  t.File("data/b/h1", 40000);
+  // Two names of one file in different folders: which counts is the walk's order.
+  ASSERT_EQ(::link(t.Path("data/b/h1").c_str(), t.Path("data/a/h2").c_str()), 0);
+  t.File("data/.hidden/f", 30000);
+  t.File("data/b/.h", 2000);
+  t.File("data/b/odd\xff\nname", 777);
+  ASSERT_EQ(::symlink("top.bin", t.Path("data/link").c_str()), 0);
+  // With --du the export holds everything: hidden names, links, folders' blocks.
+  const Result exported = RunScanTool(
+      t, {"--du", "--export", t.Path("all.json.zst"), "--output", t.Path("r.txt"), t.Path("data")});
+  ASSERT_EQ(exported.status, 0) << exported.err;
+  std::vector<std::string> files = {t.Path("all.json.zst")};
+  const bool ncdu = std::system("command -v ncdu >/dev/null 2>&1") == 0;
+  if (ncdu) {
+    ASSERT_EQ(
+        std::system(
+            ("ncdu -o '" + t.Path("ncdu.json") + "' '" + t.Path("data") + "' 2>/dev/null").c_str()),
+        0);
+    files.push_back(t.Path("ncdu.json"));
+  }
+  const std::vector<std::vector<std::string>> choices = {
+      {},
+      {"--hidden", "--hard-links-once"},
+      {"--allocated", "--depth", "1"},
+      {"--du"},
+      {"--min-size", "40", "--sort"},
+      {"--exclude", "*.tmp", "--exclude", "a/sub/deep", "--hidden"},
+      {"--sector-size", "4096", "-x"},
+  };
+  for (const auto& choice : choices) {
+    std::vector<std::string> walk = choice;
+    walk.push_back(t.Path("data"));
+    const Result walked = RunScanTool(t, walk);
+    ASSERT_EQ(walked.status, 0);
+    for (const std::string& file : files) {
+      std::vector<std::string> from = choice;
+      from.insert(from.end(), {"--from", file});
+      const Result read = RunScanTool(t, from);
+      EXPECT_EQ(read.status, 0) << read.err;
+      EXPECT_EQ(read.out, walked.out) << file << " with " << ::testing::PrintToString(choice);
+    }
+  }
+  if (!ncdu) GTEST_SKIP() << "SKIPPED LOUDLY: ncdu missing; only our own export was read";
+}
+
+// The scan file goes to standard output only when the report goes to a
+// file; a scan file names its folders; a damaged one says where.
+TEST(VorntoolsScan, ScanFileOptionsAreCheckedAndErrorsSayWhere) {
+  TempTree t;
+  t.File("data/f", 3000);
+  EXPECT_EQ(RunScanTool(t, {"--export", "-", t.Path("data")}).status, 2);
+  const Result out = RunScanTool(t, {"--export", "-", "--output", t.Path("r.txt"), t.Path("data")});
+  EXPECT_EQ(out.status, 0);
+  EXPECT_EQ(out.out.substr(0, 34), "[1,2,{\"progname\":\"vorntools-scan\",");
+  EXPECT_EQ(Slurp(t.Path("r.txt")), "......3K  " + t.Path("data") + "\r\n");
+  std::ofstream(t.Path("bad.json")) << "[1,2,{},\n[{\"name\":\"/r\"},\n{\"name\":5}]]";
+  EXPECT_EQ(RunScanTool(t, {"--from", t.Path("bad.json"), t.Path("data")}).status, 2);
+  const Result bad = RunScanTool(t, {"--from", t.Path("bad.json")});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_EQ(bad.err, "vorntools-scan: cannot read '" + t.Path("bad.json") +
+                         "': line 3, column 9: \"name\" must be a string\n");
+  // Exporting to where no file can go fails, after the report is written.
+  const Result cannot = RunScanTool(t, {"--export", t.Path("none/s.json"), t.Path("data")});
+  EXPECT_EQ(cannot.status, 1);
+  EXPECT_NE(cannot.err.find("No such file or directory"), std::string::npos) << cannot.err;
+}
