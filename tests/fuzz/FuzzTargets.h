@@ -14,6 +14,7 @@ int FuzzSettings(const std::uint8_t* data, std::size_t size);
 int FuzzInteger(const std::uint8_t* data, std::size_t size);
 int FuzzLabelOrder(const std::uint8_t* data, std::size_t size);
 int FuzzWalker(const std::uint8_t* data, std::size_t size);
+int FuzzScanFile(const std::uint8_t* data, std::size_t size);
 
 // Once per process, before the first input (Qt application, locale).
 void FuzzSettingsInit();

@@ -55,3 +55,7 @@ TEST(FuzzInputs, LabelOrder) {
 TEST(FuzzInputs, Walker) {
   EXPECT_GT(Replay("walker", FuzzWalker), 0u);
 }
+
+TEST(FuzzInputs, ScanFile) {
+  EXPECT_GT(Replay("scan_file", FuzzScanFile), 0u);
+}
