@@ -238,8 +238,10 @@ void TScanComparison::Pair() {
       } else {
         // One side not counted (left out, or hidden under the counting):
         // the other is not compared either.
+        // One already paired is a starting folder that lies below another too.
         if (NowTotal(a[i]) != TScanTotals::kNotCounted &&
-            BeforeTotal(b[k]) != TScanTotals::kNotCounted) {
+            BeforeTotal(b[k]) != TScanTotals::kNotCounted && nowPair_[a[i]] == kNotCompared &&
+            beforePair_[b[k]] == kNotCompared) {
           work.emplace_back(a[i], b[k]);
         }
         ++i;
