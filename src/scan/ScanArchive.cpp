@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -212,4 +213,18 @@ bool TScanArchive::Keep(ArchivedScan facts, const Writer& write, std::string& er
     if (drop[i]) fs::remove(scans[i].file, fsError);
   }
   return true;
+}
+
+std::string ScanArchiveFolder() {
+  // A relative XDG path is to be ignored, as the base directory rules say.
+  const char* data = std::getenv("XDG_DATA_HOME");
+  std::string base;
+  if (data && data[0] == '/') {
+    base = data;
+  } else if (const char* home = std::getenv("HOME"); home && home[0] == '/') {
+    base = std::string(home) + "/.local/share";
+  } else {
+    return {};
+  }
+  return base + "/Zelvik Software/Vorntools/Scans";
 }

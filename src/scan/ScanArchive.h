@@ -51,3 +51,7 @@ class TScanArchive {
   std::size_t perSet_;
   std::uint64_t budget_;
 };
+
+// Where the window keeps its scans: under the XDG data folder, beside its
+// other data, so the command can find a baseline there too.
+std::string ScanArchiveFolder();

@@ -28,3 +28,14 @@ TScanProgress::Estimate TScanProgress::At(std::uint64_t folders, std::uint64_t f
   e.left = std::chrono::seconds(std::llround(left));
   return e;
 }
+
+std::string TimeLeftText(std::chrono::seconds left) {
+  const long long s = std::max<long long>(left.count(), 0);
+  if (s < 60) return std::to_string(s) + " s left";
+  // Rounded up: "0 min" would read as done.
+  const long long minutes = (s + 59) / 60;
+  if (minutes < 60) return std::to_string(minutes) + " min left";
+  const long long rest = minutes % 60;
+  return std::to_string(minutes / 60) + " h" + (rest ? " " + std::to_string(rest) + " min" : "") +
+         " left";
+}

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "scan/ScanDocument.h"
 
@@ -18,6 +19,8 @@ class TScanProgress {
   };
 
   explicit TScanProgress(const TScanDocument& baseline);
+  // From an earlier scan's counts alone: the folders it walked and its files.
+  TScanProgress(std::uint64_t folders, std::uint64_t files) : records_(folders + files) {}
 
   Estimate At(std::uint64_t folders, std::uint64_t files, std::chrono::duration<double> elapsed,
               bool done = false) const;
@@ -25,3 +28,6 @@ class TScanProgress {
  private:
   std::uint64_t records_ = 0;  // folders walked and files of the earlier scan
 };
+
+// "45 s left", "3 min left", "2 h 5 min left".
+std::string TimeLeftText(std::chrono::seconds left);
