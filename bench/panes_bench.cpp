@@ -3,9 +3,10 @@
 // without handling a timer meanwhile (it must stay responsive). Offscreen
 // is fine. Prints one "name value" line per figure, in milliseconds.
 //
-//   panes_bench --tree DIR [--rounds N] [--shot FILE.png]
+//   panes_bench --tree DIR [--rounds N] [--shot FILE.png] [--shot-during FILE.png]
 //
-// --shot saves a picture of the window, treemap shown, after the last round.
+// --shot saves a picture of the window, treemap shown, after the last round;
+// --shot-during one a second into the first scan.
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -26,16 +27,19 @@
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
-  QString tree, shot;
+  QString tree, shot, shotDuring;
   int rounds = 3;
   for (int i = 1; i + 1 < argc; i += 2) {
     const QString option = argv[i];
     if (option == "--tree") tree = argv[i + 1];
     if (option == "--rounds") rounds = QString(argv[i + 1]).toInt();
     if (option == "--shot") shot = argv[i + 1];
+    if (option == "--shot-during") shotDuring = argv[i + 1];
   }
   if (tree.isEmpty()) {
-    std::fprintf(stderr, "usage: panes_bench --tree DIR [--rounds N] [--shot FILE.png]\n");
+    std::fprintf(
+        stderr,
+        "usage: panes_bench --tree DIR [--rounds N] [--shot FILE.png] [--shot-during FILE.png]\n");
     return 2;
   }
   // Never the real user's settings.
@@ -80,6 +84,9 @@ int main(int argc, char** argv) {
     options.Record = ScanRecord::Files;
     scanned = filled = tallied = counted = -1;
     clock.start();
+    if (round == 0 && !shotDuring.isEmpty()) {
+      QTimer::singleShot(1000, &window, [&] { window.grab().save(shotDuring); });
+    }
     window.RunScan(options);
     const qint64 scanEnd = clock.nsecsElapsed();
     // What the window itself does after the scan, before RunScan returns,

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "cli/TerminalText.h"
@@ -20,9 +21,11 @@
 #include "scan/LargestFiles.h"
 #include "scan/ReportTree.h"
 #include "scan/SafeFile.h"
+#include "scan/ScanArchive.h"
 #include "scan/ScanDocument.h"
 #include "scan/ScanFileReader.h"
 #include "scan/ScanFileWriter.h"
+#include "scan/ScanProgress.h"
 #include "scan/ScanReplay.h"
 #include "scan/UsageDirectory.h"
 
@@ -78,8 +81,8 @@ void PrintHelp() {
                "                        does when PATTERN has a '/' ('*' any run, '?' one\n"
                "                        character); may be given more than once\n"
                "  --threads N           read folders on N threads (0: automatic: 1 on a\n"
-               "                        real spinning disk, else 16, of which two per\n"
-               "                        processor read until the storage proves slow;\n"
+               "                        real spinning disk, else 16, of which one per\n"
+               "                        processor reads until the storage proves slow;\n"
                "                        1: no read-ahead)\n"
                "  --output FILE         write the report to FILE instead of standard output\n"
                "  --problems FILE       write what could not be read, and what was left out,\n"
@@ -129,12 +132,14 @@ int UsageError(const std::string& message) {
 }
 
 // Progress on a terminal: counts and the current folder, at most ten times a
-// second, on one line that is cleared at the end.
+// second, on one line that is cleared at the end. With an earlier scan of the
+// same folders to judge by, the share done and the time left come first.
 class TerminalProgress : public TMessagePump, public TStatusLine {
  public:
   explicit TerminalProgress(bool enabled)
-      : enabled_(enabled), last_(std::chrono::steady_clock::now()) {}
+      : enabled_(enabled), start_(std::chrono::steady_clock::now()), last_(start_) {}
   TUsageDirectory* walker = nullptr;
+  std::optional<TScanProgress> baseline;
 
   void ShowText(const std::string& text) override {
     if (enabled_) text_ = text;
@@ -145,8 +150,16 @@ class TerminalProgress : public TMessagePump, public TStatusLine {
     const auto now = std::chrono::steady_clock::now();
     if (now - last_ < std::chrono::milliseconds(100)) return;
     last_ = now;
-    const std::string counts = std::to_string(walker->FoldersSeen()) + " folders, " +
-                               std::to_string(walker->FilesSeen()) + " files  ";
+    std::string counts;
+    if (baseline) {
+      const TScanProgress::Estimate estimate =
+          baseline->At(walker->FoldersSeen(), walker->FilesSeen(), now - start_);
+      counts = std::to_string(static_cast<int>(estimate.share * 100)) + "%, " +
+               (estimate.left ? TimeLeftText(*estimate.left) + ", " : std::string());
+    }
+    counts += std::to_string(walker->FoldersSeen()) + " folders, " +
+              std::to_string(walker->FilesSeen()) + " files, " +
+              ReadableBytes(static_cast<std::int64_t>(walker->BytesSeen())) + "  ";
     // Keep the end of a long path: the folder's own name is what tells most.
     const std::size_t width = Columns() - 1;
     // Escaped only when shown: ShowText comes once per folder.
@@ -174,6 +187,7 @@ class TerminalProgress : public TMessagePump, public TStatusLine {
     return 80;
   }
   bool enabled_;
+  std::chrono::steady_clock::time_point start_;
   bool shown_ = false;
   std::string text_;
   std::chrono::steady_clock::time_point last_;
@@ -369,6 +383,12 @@ int main(int argc, char** argv) {
 
   TReportTree tree;
   TerminalProgress progress(isatty(STDERR_FILENO) == 1);
+  // The window's last scan of the same folders tells how far this one is.
+  if (const std::string archive = ScanArchiveFolder(); !archive.empty()) {
+    if (const auto earlier = TScanArchive(archive).Latest(options.Folders)) {
+      progress.baseline.emplace(earlier->folderCount, earlier->fileCount);
+    }
+  }
   ScanOutcome outcome;
   std::shared_ptr<TScanDocument> from;
   if (!fromFile.empty()) {

@@ -8,8 +8,10 @@
 
 #include "report/ProblemsWindow.h"
 #include "report/ReportModel.h"
+#include "report/ScanProgressBar.h"
 #include "report/StatusText.h"
 #include "scan/ReportTree.h"
+#include "scan/ScanArchive.h"
 
 namespace {
 // Interface events are handled at most this often during a scan: often
@@ -46,9 +48,18 @@ TScanControl::TScanControl(QWidget& window, TReportTree& tree, TReportModel& mod
       problems_(problems) {
   status_ = new TStatusText(&statusBar_);
   statusBar_.addWidget(status_, 1);
+  progress_ = new TScanProgressBar(&statusBar_);
+  statusBar_.addPermanentWidget(progress_);
 }
 
-void TScanControl::BeginScan() {
+void TScanControl::BeginScan(const std::vector<std::string>& folders) {
+  std::optional<TScanProgress> baseline;
+  if (const std::string archive = ScanArchiveFolder(); !archive.empty() && !folders.empty()) {
+    if (const auto earlier = TScanArchive(archive).Latest(folders)) {
+      baseline.emplace(earlier->folderCount, earlier->fileCount);
+    }
+  }
+  progress_->Begin(std::move(baseline));
   emit ScanningChanged(true);
   // The view sees the scan's changes each time the interface gets its turn.
   model_.SetBatching(true);
@@ -57,8 +68,11 @@ void TScanControl::BeginScan() {
 
 void TScanControl::RunScan(const UsageOptions& options) {
   scanning_ = true;
-  TScanState state{scanning_, UsageDirectory, model_, [this] { emit ScanningChanged(false); }};
-  BeginScan();
+  TScanState state{scanning_, UsageDirectory, model_, [this] {
+                     progress_->End();
+                     emit ScanningChanged(false);
+                   }};
+  BeginScan(options.Folders);
   problems_.SetProblems({});
   lastOptions_ = options;
   // The window keeps every file the scan read, for the questions asked of
@@ -73,7 +87,10 @@ void TScanControl::RunScan(const UsageOptions& options) {
 void TScanControl::RunRescan(TTreeNode* node) {
   const std::string folder = TReportTree::PathOf(node);
   scanning_ = true;
-  TScanState state{scanning_, UsageDirectory, model_, [this] { emit ScanningChanged(false); }};
+  TScanState state{scanning_, UsageDirectory, model_, [this] {
+                     progress_->End();
+                     emit ScanningChanged(false);
+                   }};
   BeginScan();
   ScanOutcome outcome = RescanUsageFolder(node, lastOptions_, tree_, this, this, &UsageDirectory);
   if (outcome.stopped) return;  // the report and its problems stay as they were
@@ -118,6 +135,10 @@ void TScanControl::Stop() {
 
 void TScanControl::ProcessMessages() {
   if (pumpClock_.isValid() && pumpClock_.nsecsElapsed() < kPumpIntervalNs) return;
+  if (UsageDirectory) {
+    progress_->Update(UsageDirectory->FoldersSeen(), UsageDirectory->FilesSeen(),
+                      UsageDirectory->BytesSeen());
+  }
   // The view catches up, and what the user changes meanwhile (a label
   // edited in place) is announced at once.
   model_.SetBatching(false);

@@ -16,6 +16,7 @@ class QWidget;
 class TProblemsWindow;
 class TReportModel;
 class TReportTree;
+class TScanProgressBar;
 class TStatusText;
 class TTreeNode;
 class TScanDocument;
@@ -47,6 +48,7 @@ class TScanControl : public QObject, public TMessagePump, public TStatusLine {
   void ForgetDocuments();
 
   QString StatusText() const;
+  TScanProgressBar& Progress() const { return *progress_; }
   // A notice shown over the status line for a moment (e.g. "scan running").
   QString StatusNotice() const;
   void ShowNotice(const QString& notice);
@@ -74,7 +76,9 @@ class TScanControl : public QObject, public TMessagePump, public TStatusLine {
 
  private:
   // What a scan and a rescan do first, once the scan counts as running.
-  void BeginScan();
+  // `folders`: the starting folders, when an earlier scan of them may tell
+  // how far this one has come.
+  void BeginScan(const std::vector<std::string>& folders = {});
   // The status line after a scan, and the problems it found.
   void ShowOutcome(ScanOutcome&& outcome);
   // Adds what a scan read to Documents() (nothing when it kept no record).
@@ -86,6 +90,7 @@ class TScanControl : public QObject, public TMessagePump, public TStatusLine {
   QStatusBar& statusBar_;
   TProblemsWindow& problems_;
   TStatusText* status_ = nullptr;
+  TScanProgressBar* progress_ = nullptr;
 
   TUsageDirectory* UsageDirectory = nullptr;  // the walker of the running scan
   UsageOptions lastOptions_;                  // the last scan's, for Rescan Folder

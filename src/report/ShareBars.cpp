@@ -4,21 +4,11 @@
 #include <QPainter>
 
 #include "report/ReportModel.h"
+#include "scan/IntegerText.h"
 #include "scan/ReportTree.h"
 
 QString ReadableSize(std::int64_t bytes) {
-  static const char* const kUnits[] = {"B", "KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
-  if (bytes < 1024) return QStringLiteral("%1 B").arg(std::max<std::int64_t>(bytes, 0));
-  double value = static_cast<double>(bytes);
-  int unit = 0;
-  while (value >= 1024 && unit < 6) {
-    value /= 1024;
-    ++unit;
-  }
-  // Rounding 9.96 up gives "10.0": show it as the whole number it became.
-  const QString number =
-      value < 9.95 ? QString::number(value, 'f', 1) : QString::number(qRound64(value));
-  return number + " " + kUnits[unit];
+  return QString::fromStdString(ReadableBytes(bytes));
 }
 
 double ShareOfParent(const TReportTree& tree, const TTreeNode& node) {

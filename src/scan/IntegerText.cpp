@@ -1,5 +1,8 @@
 #include "scan/IntegerText.h"
 
+#include <charconv>
+#include <cmath>
+
 #include "scan/Errors.h"
 
 std::optional<std::int32_t> TryStrToInt(const std::string& text) {
@@ -50,4 +53,21 @@ std::optional<std::int32_t> TryStrToInt(const std::string& text) {
 std::int32_t StrToInt(const std::string& text) {
   if (auto value = TryStrToInt(text)) return *value;
   throw EVorntoolsError(FormatMessage("'%s' is not a valid integer value", text));
+}
+
+std::string ReadableBytes(std::int64_t bytes) {
+  static const char* const kUnits[] = {"B", "KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
+  if (bytes < 1024) return std::to_string(bytes < 0 ? 0 : bytes) + " B";
+  double value = static_cast<double>(bytes);
+  int unit = 0;
+  while (value >= 1024 && unit < 6) {
+    value /= 1024;
+    ++unit;
+  }
+  // Rounding 9.96 up gives "10.0": show it as the whole number it became.
+  char text[32];
+  const auto end =
+      value < 9.95 ? std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 1).ptr
+                   : std::to_chars(text, text + sizeof text, std::llround(value)).ptr;
+  return std::string(text, end) + " " + kUnits[unit];
 }

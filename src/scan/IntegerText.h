@@ -12,3 +12,7 @@ std::optional<std::int32_t> TryStrToInt(const std::string& text);
 
 // As TryStrToInt, raising "'%s' is not a valid integer value" on failure.
 std::int32_t StrToInt(const std::string& text);
+
+// A size for people: "512 B", "1.5 KiB", "12 GiB" (binary units, one
+// decimal below ten), the same in every locale.
+std::string ReadableBytes(std::int64_t bytes);

@@ -54,7 +54,7 @@ class TMyDirectory {
   // 0: the calling thread makes every system call itself. The hooks run on
   // the calling thread, in the same order, either way.
   std::size_t Workers = 0;
-  // Only two per processor of them run at once, up to all while the
+  // Only one per processor of them runs at once, up to all while the
   // storage is slow to answer.
   bool AdaptWorkers = false;
   // Sub-folders on another device than their starting folder are not

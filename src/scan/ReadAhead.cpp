@@ -44,6 +44,7 @@ constexpr auto kFirstPause = std::chrono::microseconds(500);
 constexpr std::size_t kTuneTasks = 8;
 constexpr std::size_t kSlowWaits = kTuneTasks;
 constexpr std::size_t kFastWaits = kTuneTasks / 4;
+constexpr std::size_t kSleepyRuns = 3;
 // Folders the walker is done with, settled with the stage a batch at a time.
 constexpr std::size_t kSettleBatch = 64;
 // How long the end of a walk waits for its workers to go: long enough for
@@ -129,9 +130,9 @@ struct AheadState {
   }
 
   // An adapting worker's view of its last kTuneTasks tasks: `waits` of them
-  // had it sleep.
-  void Tune(std::size_t waits) {
-    if (waits >= kSlowWaits && active < workers) {
+  // had it sleep, and `slow` says whether that was the storage's doing.
+  void Tune(std::size_t waits, bool slow) {
+    if (waits >= kSlowWaits && slow && active < workers) {
       active = std::min(workers, 2 * active);
       Wake(active);
     } else if (waits <= kFastWaits && active > fewest) {
@@ -613,17 +614,24 @@ void Work(std::shared_ptr<AheadState> state) {
   // Sleeps while idle are no sign of slow storage: they are taken off.
   std::size_t tasks = 0;
   std::uint64_t sleeps = 0;
-  std::uint64_t waitsBefore = adapt ? ThreadWaits() : 0;
+  // Sleeps with blocks read mean the disk answered. Without any, they mean
+  // a busy lock on a warm cache, unless they go on: a network file system
+  // reads no blocks of ours.
+  std::size_t sleepyRuns = 0;
+  ThreadWaitCounts before = adapt ? ThreadWaits() : ThreadWaitCounts{};
   std::unique_lock lock(state->mutex);
   while (!state->shutdown && !StopRequested.load(std::memory_order_relaxed)) {
     if (state->busy < state->active && state->RunTask(lock, buffer)) {
       if (adapt && ++tasks == kTuneTasks) {
-        const std::uint64_t waits = ThreadWaits();
-        const std::uint64_t slept = waits - waitsBefore;
-        state->Tune(static_cast<std::size_t>(slept > sleeps ? slept - sleeps : 0));
+        const ThreadWaitCounts now = ThreadWaits();
+        const std::uint64_t slept = now.sleeps - before.sleeps;
+        const auto waits = static_cast<std::size_t>(slept > sleeps ? slept - sleeps : 0);
+        const bool read = now.blocksRead > before.blocksRead;
+        sleepyRuns = waits >= kSlowWaits && !read ? sleepyRuns + 1 : 0;
+        state->Tune(waits, read || sleepyRuns >= kSleepyRuns);
         tasks = 0;
         sleeps = 0;
-        waitsBefore = waits;
+        before = now;
       }
       continue;
     }
@@ -664,10 +672,9 @@ TReadAhead::TReadAhead(ReadAheadSettings settings) : state_(std::make_shared<Ahe
   }
   s.workers = std::max<std::size_t>(workers_, 1);
   std::lock_guard lock(s.mutex);
-  // Two per processor: a warm cache on 2 processors was walked as fast with
-  // 4 workers as with 2 when the machine was idle, and faster when other
-  // programs kept it busy (the workers run at a lower priority).
-  s.fewest = std::min(s.workers, 2 * std::max<std::size_t>(std::thread::hardware_concurrency(), 1));
+  // One per processor: more only queue for the processors and the lock
+  // while the cache answers.
+  s.fewest = std::min(s.workers, std::max<std::size_t>(std::thread::hardware_concurrency(), 1));
   s.active = s.settings.adapt ? s.fewest : s.workers;
 }
 

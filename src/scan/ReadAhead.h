@@ -27,7 +27,7 @@ struct ReadAheadSettings {
   std::shared_ptr<TFolderSystem> system;    // null: the real one
   bool allKinds = false;                    // links, pipes and devices are kept as files
   bool measureFolders = false;              // each folder's own status is read
-  // Two workers per processor read at once, up to `workers` while they keep
+  // One worker per processor reads at once, up to `workers` while they keep
   // having to wait for the storage (a cold cache, a network share).
   bool adapt = false;
 };

@@ -2,8 +2,11 @@
 
 #include <sys/resource.h>
 
-std::uint64_t ThreadWaits() {
+ThreadWaitCounts ThreadWaits() {
   struct rusage usage;
-  if (::getrusage(RUSAGE_THREAD, &usage) != 0 || usage.ru_nvcsw < 0) return 0;
-  return static_cast<std::uint64_t>(usage.ru_nvcsw);
+  if (::getrusage(RUSAGE_THREAD, &usage) != 0) return {};
+  ThreadWaitCounts counts;
+  if (usage.ru_nvcsw > 0) counts.sleeps = static_cast<std::uint64_t>(usage.ru_nvcsw);
+  if (usage.ru_inblock > 0) counts.blocksRead = static_cast<std::uint64_t>(usage.ru_inblock);
+  return counts;
 }

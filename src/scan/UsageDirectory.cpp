@@ -159,6 +159,7 @@ void TUsageDirectory::TheFileProcedure(const std::string& folder, const FileCont
     problems_.push_back({where.PathIn(folder), std::strerror(error)});
   } else {
     AddBytes(current, size);
+    bytesSeen_ += static_cast<std::uint64_t>(size);
     current.newest = std::max(current.newest, facts.modified);
   }
 }
@@ -224,6 +225,7 @@ void TUsageDirectory::FolderMeasured(const std::string&, const FileFacts& facts)
   if (document_) document_->SetFolderFacts(facts);
   if (!Options.CountLikeDu) return;
   AddBytes(open_.back(), facts.allocated);
+  bytesSeen_ += static_cast<std::uint64_t>(facts.allocated);
   if (document_) document_->AddFolderOwn(facts.allocated, facts.allocated);
 }
 

@@ -85,6 +85,8 @@ class TUsageDirectory : public TMyDirectory {
   // Figures for progress displays.
   std::uint64_t FoldersSeen() const { return foldersSeen_; }
   std::uint64_t FilesSeen() const { return filesSeen_; }
+  // Bytes counted so far (a sum that may wrap on absurd sizes: only shown).
+  std::uint64_t BytesSeen() const { return bytesSeen_; }
 
  protected:
   void TheFileProcedure(const std::string& folder, const FileContext& where) override;
@@ -123,6 +125,7 @@ class TUsageDirectory : public TMyDirectory {
   std::shared_ptr<TScanDocument> document_;
   std::uint64_t foldersSeen_ = 0;
   std::uint64_t filesSeen_ = 0;
+  std::uint64_t bytesSeen_ = 0;
 };
 
 // How a scan ended.

@@ -540,7 +540,7 @@ TEST(ReadAhead, AdaptingWorkersReadAtOnceOnlyWhileTheStorageIsSlow) {
   for (int i = 0; i < 60; ++i) t.File("s/d" + std::to_string(i) + "/e/f", 1);
   const int processors = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   const int workers = std::min(8 * processors, 64);  // the read-ahead's most
-  const int fewest = std::min(2 * processors, workers);
+  const int fewest = std::min(processors, workers);
   RecordingWalker alone;
   alone.SetState(nullptr, true);
   alone.AddMask("*.*");
