@@ -15,6 +15,7 @@
 #include <string>
 
 #include "cli/TerminalText.h"
+#include "scan/ComparisonText.h"
 #include "scan/Errors.h"
 #include "scan/FileTypeTally.h"
 #include "scan/IntegerText.h"
@@ -22,6 +23,7 @@
 #include "scan/ReportTree.h"
 #include "scan/SafeFile.h"
 #include "scan/ScanArchive.h"
+#include "scan/ScanComparison.h"
 #include "scan/ScanDocument.h"
 #include "scan/ScanFileReader.h"
 #include "scan/ScanFileWriter.h"
@@ -52,7 +54,8 @@ const char kUsage[] =
     "                      [--allocated] [--hard-links-once] [--hidden] [--du]\n"
     "                      [--one-file-system]\n"
     "                      [--exclude PATTERN]... [--threads N] [--output FILE]\n"
-    "                      [--problems FILE] [--largest N | --types]\n"
+    "                      [--problems FILE]\n"
+    "                      [--largest N | --types | --compare FILE]\n"
     "                      [--export FILE] FOLDER...\n"
     "       vorntools-scan [OPTION]... --from FILE\n";
 
@@ -104,6 +107,12 @@ void PrintHelp() {
                "                        scanning, with the other options applied as to a scan\n"
                "                        (--allocated counts the disk sizes in the file); no\n"
                "                        FOLDER then: the file names them\n"
+               "  --compare FILE        write, instead of the report, a line per folder whose\n"
+               "                        total differs from that in the scan file FILE: the\n"
+               "                        change (+500000, -6000), the old total, the new total\n"
+               "                        and the path, TAB between them, sizes in bytes, '-'\n"
+               "                        for a side that lacks the folder; largest change\n"
+               "                        first; --depth limits the lines\n"
                "  --help                show this help\n"
                "  --version             show the version\n"
                "\n"
@@ -248,6 +257,7 @@ int main(int argc, char** argv) {
   bool types = false;       // file types listed instead of the report
   std::string exportFile;   // the scan file written besides
   std::string fromFile;     // the scan file read instead of scanning
+  std::string compareFile;  // the earlier scan compared with, instead of the report
 
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -305,7 +315,7 @@ int main(int argc, char** argv) {
     }
     if (name != "--depth" && name != "--min-size" && name != "--sector-size" &&
         name != "--threads" && name != "--output" && name != "--problems" && name != "--exclude" &&
-        name != "--largest" && name != "--export" && name != "--from") {
+        name != "--largest" && name != "--export" && name != "--from" && name != "--compare") {
       return UsageError("unknown option '" + arg + "'");
     }
     if (!inlineValue) {
@@ -322,9 +332,9 @@ int main(int argc, char** argv) {
       options.Exclude.push_back(value);
       continue;
     }
-    if (name == "--export" || name == "--from") {
+    if (name == "--export" || name == "--from" || name == "--compare") {
       if (value.empty()) return UsageError("option '" + name + "' needs a file name");
-      (name == "--export" ? exportFile : fromFile) = value;
+      (name == "--export" ? exportFile : name == "--from" ? fromFile : compareFile) = value;
       continue;
     }
     if (name == "--problems") {
@@ -361,6 +371,12 @@ int main(int argc, char** argv) {
     return UsageError("--du and --sector-size cannot be used together");
   }
   if (largest > 0 && types) return UsageError("--largest and --types cannot be used together");
+  if (!compareFile.empty() && (largest > 0 || types)) {
+    return UsageError("--compare cannot be used with --largest or --types");
+  }
+  if (compareFile == "-" && fromFile == "-") {
+    return UsageError("--from and --compare cannot both read standard input");
+  }
   if (!fromFile.empty() && !options.Folders.empty()) {
     return UsageError("--from takes no folder: the scan file names them");
   }
@@ -369,7 +385,9 @@ int main(int argc, char** argv) {
     return UsageError("--export - needs the report in a file (--output FILE)");
   }
   // The lists and the scan file are made from every file the scan read.
-  if (largest > 0 || types || !exportFile.empty()) options.Record = ScanRecord::Files;
+  if (largest > 0 || types || !exportFile.empty() || !compareFile.empty()) {
+    options.Record = ScanRecord::Files;
+  }
   if (haveOutput && output.empty()) return UsageError("option '--output' needs a file name");
 
   struct sigaction action {};
@@ -390,6 +408,17 @@ int main(int argc, char** argv) {
     }
   }
   ScanOutcome outcome;
+  // Read first: a file that cannot be read ends the run before the walk.
+  std::shared_ptr<TScanDocument> before;
+  if (!compareFile.empty()) {
+    try {
+      before = ReadScanFile(compareFile);
+    } catch (const EVorntoolsError& error) {
+      std::cerr << "vorntools-scan: cannot read '" << TerminalSafe(compareFile)
+                << "': " << error.what() << "\n";
+      return kExitUnreadableScanFile;
+    }
+  }
   std::shared_ptr<TScanDocument> from;
   if (!fromFile.empty()) {
     try {
@@ -414,7 +443,9 @@ int main(int argc, char** argv) {
   if (sort) tree.SortByLabel();
 
   std::string text;
-  if ((largest > 0 || types) && outcome.document) {
+  if (before && outcome.document) {
+    text = ComparisonText(TScanComparison(*outcome.document, *before), options.MaxDepth);
+  } else if ((largest > 0 || types) && outcome.document) {
     text = largest > 0 ? LargestFilesText(*outcome.document, largest)
                        : FileTypesText(*outcome.document);
   } else {

@@ -1,5 +1,7 @@
 #include "report/NodeCommands.h"
 
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QClipboard>
 #include <QDesktopServices>
@@ -24,7 +26,9 @@
 #include "report/ScanControl.h"
 #include "report/ShareBars.h"
 #include "report/TreemapView.h"
+#include "scan/DocumentLookup.h"
 #include "scan/Errors.h"
+#include "scan/HostName.h"
 #include "scan/ReportTree.h"
 
 namespace {
@@ -32,6 +36,30 @@ const char* const kNoPath =
     "No folder path can be made from this line: the report may come "
     "from another computer";
 const char* const kNotFound = "Folder not found on this computer: %1";
+const char* const kOtherComputer = "This scan was made on another computer (%1)";
+const char* const kReplaced = "Folder %1 has been replaced since the scan read it";
+
+// Why the commands that act on the disk must leave a folder alone although
+// a folder of its path is here: the scan that read it was made elsewhere, or
+// what stands there now is another folder. Empty when they may act.
+QString NotTheScannedFolder(const TScanControl& scan, const std::string& path) {
+  const TDocumentLookup::Place place = TDocumentLookup::Find(scan.Documents(), path);
+  if (!place) return {};
+  const TScanDocument& document = *place.document;
+  if (document.Host() != HostName()) {
+    return QString(kOtherComputer)
+        .arg(document.Host().empty() ? QStringLiteral("unknown")
+                                     : QString::fromStdString(document.Host()));
+  }
+  const ScanFolder& folder = document.Folder(place.folder);
+  struct stat now {};
+  if (folder.Has(ScanFolder::Identified) && ::stat(path.c_str(), &now) == 0 &&
+      (static_cast<std::uint64_t>(now.st_dev) != document.FolderDevice(place.folder) ||
+       static_cast<std::uint64_t>(now.st_ino) != folder.inode)) {
+    return QString(kReplaced).arg(QFile::decodeName(QByteArray::fromStdString(path)));
+  }
+  return {};
+}
 }  // namespace
 
 TNodeCommands::TNodeCommands(TMyReport& window, TReportTree& tree, TReportViews& views,
@@ -82,10 +110,11 @@ QString TNodeCommands::UpdateActions(TTreeNode* node) {
     const QString folder = QFile::decodeName(QByteArray::fromStdString(path));
     there = !path.empty() && QFileInfo(folder).isDir();
     if (!there) why = path.empty() ? QString(kNoPath) : QString(kNotFound).arg(folder);
+    if (there) why = NotTheScannedFolder(scan_, path);
   }
   copyPath_->setEnabled(there);
   for (QAction* action : {openFolder_, rescanFolder_, moveToTrash_}) {
-    action->setEnabled(there && !scan_.Scanning());
+    action->setEnabled(there && why.isEmpty() && !scan_.Scanning());
   }
   return why;
 }
@@ -94,10 +123,10 @@ TTreeNode* TNodeCommands::ActionNode() const {
   return menuNode_ ? menuNode_ : views_.NodeAt(views_.TreeView()->currentIndex());
 }
 
-QString TNodeCommands::ActionPath(TTreeNode* node) {
+QString TNodeCommands::ActionPath(TTreeNode* node, bool onDisk) {
   if (!node) return {};
   const QString why = UpdateActions(node);
-  if (!why.isEmpty()) {
+  if (!why.isEmpty() && (onDisk || !copyPath_->isEnabled())) {
     scan_.ShowNotice(why);
     return {};
   }
@@ -165,7 +194,8 @@ void TNodeCommands::OpenFolder() {
 }
 
 void TNodeCommands::CopyPath() {
-  const QString path = ActionPath(ActionNode());
+  // A path is worth copying from any scan, even one made elsewhere.
+  const QString path = ActionPath(ActionNode(), false);
   if (!path.isEmpty()) QGuiApplication::clipboard()->setText(path);
 }
 

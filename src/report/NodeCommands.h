@@ -45,7 +45,9 @@ class TNodeCommands : public QObject {
   // The node the commands act on, and its folder's path when it is there
   // to act on; otherwise says why not and gives an empty path.
   TTreeNode* ActionNode() const;
-  QString ActionPath(TTreeNode* node);
+  // `onDisk`: for a command that acts on the folder, which a scan made
+  // elsewhere or a folder replaced since must refuse.
+  QString ActionPath(TTreeNode* node, bool onDisk = true);
 
   TMyReport& window_;
   TReportTree& tree_;

@@ -1,8 +1,11 @@
 #include "report/ScanControl.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QFutureWatcher>
 #include <QStatusBar>
 #include <QWidget>
+#include <QtConcurrent/QtConcurrentRun>
 #include <functional>
 #include <vector>
 
@@ -10,8 +13,11 @@
 #include "report/ReportModel.h"
 #include "report/ScanProgressBar.h"
 #include "report/StatusText.h"
+#include "scan/Errors.h"
 #include "scan/ReportTree.h"
 #include "scan/ScanArchive.h"
+#include "scan/ScanFileReader.h"
+#include "scan/ScanReplay.h"
 
 namespace {
 // Interface events are handled at most this often during a scan: often
@@ -80,6 +86,63 @@ void TScanControl::RunScan(const UsageOptions& options) {
   lastOptions_.Record = ScanRecord::Files;
   if (options.ClearReport) ForgetDocuments();
   ScanOutcome outcome = RunUsageScan(lastOptions_, tree_, this, this, &UsageDirectory);
+  std::shared_ptr<const TScanDocument> finished;
+  if (!outcome.stopped) finished = outcome.document;
+  KeepDocument(std::move(outcome.document));
+  ShowOutcome(std::move(outcome));
+  if (finished) emit ScanFinished(std::move(finished));
+}
+
+void TScanControl::RunOpen(const std::string& path, const UsageOptions& options) {
+  scanning_ = true;
+  TScanState state{scanning_, UsageDirectory, model_, [this] {
+                     progress_->End();
+                     emit ScanningChanged(false);
+                   }};
+  StopRequested = false;
+  BeginScan();
+  ShowText("Reading " + path + "...");
+  // Read on another thread: a large file takes seconds, and the window
+  // must answer meanwhile. Stop is honoured once it is read.
+  struct Read {
+    std::shared_ptr<TScanDocument> document;
+    std::string error;
+  };
+  QFuture<Read> reading = QtConcurrent::run([path] {
+    Read read;
+    try {
+      read.document = ReadScanFile(path);
+    } catch (const std::exception& error) {
+      read.error = error.what();
+    }
+    return read;
+  });
+  QFutureWatcher<Read> watcher;
+  QEventLoop loop;
+  connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
+  watcher.setFuture(reading);
+  if (!reading.isFinished()) loop.exec();
+  Read read = reading.result();
+  if (!read.document) {
+    ShowText({});
+    throw EVorntoolsError(read.error.rfind("Cannot", 0) == 0
+                              ? read.error
+                              : "Cannot open scan file " + path + ": " + read.error);
+  }
+  if (StopRequested) {
+    ShowText(kScanStoppedText);
+    return;
+  }
+  problems_.SetProblems({});
+  UsageOptions opened = options;
+  opened.Folders = read.document->StartingFolders();
+  opened.ClearReport = true;
+  opened.Record = ScanRecord::Files;
+  lastOptions_ = opened;
+  ForgetDocuments();
+  ScanOutcome outcome = ReplayScan(*read.document, opened, tree_, this, this, &UsageDirectory);
+  if (outcome.document) outcome.document->SetOrigin(*read.document);
+  read.document.reset();  // before the window keeps its own, so both are never held long
   KeepDocument(std::move(outcome.document));
   ShowOutcome(std::move(outcome));
 }

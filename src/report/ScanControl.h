@@ -38,6 +38,10 @@ class TScanControl : public QObject, public TMessagePump, public TStatusLine {
   void RunScan(const UsageOptions& options);
   // Scans the folder of one node again with the last scan's options.
   void RunRescan(TTreeNode* node);
+  // Makes the report from a scan file as a scan of its folders would, with
+  // `options`' limits and counting; the interface stays live while the file
+  // is read. Raises EVorntoolsError when it cannot be read.
+  void RunOpen(const std::string& path, const UsageOptions& options);
   void Stop();
   bool Scanning() const { return scanning_; }
   const UsageOptions& LastOptions() const { return lastOptions_; }
@@ -73,6 +77,8 @@ class TScanControl : public QObject, public TMessagePump, public TStatusLine {
   void ScanningChanged(bool scanning);
   // A document was added to Documents(), or they were forgotten.
   void DocumentsChanged();
+  // A scan (not a rescan, nor a scan read from a file) ran to its end.
+  void ScanFinished(std::shared_ptr<const TScanDocument> document);
 
  private:
   // What a scan and a rescan do first, once the scan counts as running.

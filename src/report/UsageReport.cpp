@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QTreeView>
 #include <exception>
+#include <utility>
 
 #include "dialogs/About.h"
 #include "dialogs/DialogCommon.h"
@@ -31,6 +32,7 @@
 #include "report/ReportOutput.h"
 #include "report/ReportViews.h"
 #include "report/ScanControl.h"
+#include "report/ScanFiles.h"
 #include "report/TreemapView.h"
 #include "report/TypeColours.h"
 
@@ -125,6 +127,7 @@ void TUsageReport::BuildWindow() {
   FontDialog1->setObjectName("FontDialog1");
   FontDialog1->SetFont(resultField->font());
 
+  scanFiles_ = new TScanFiles(*this);
   BuildMenu();
   nodeCommands_ = std::make_unique<TNodeCommands>(*this, tree_, *views_, *scan_);
   typeColours_ = new TTypeColours(this);
@@ -172,6 +175,10 @@ void TUsageReport::BuildMenu() {
   file->menuAction()->setObjectName("File1Item");
   item(file, "New1", "&New...", this, &TUsageReport::New1Click);
   item(file, "SaveAs1", "Save &As...", output, &TReportOutput::SaveAs);
+  separator(file, "N8");
+  item(file, "OpenScan1", "&Open Scan...", scanFiles_, &TScanFiles::OpenScan,
+       QKeySequence(Qt::CTRL | Qt::Key_O));
+  item(file, "ExportScan1", "&Export Scan...", scanFiles_, &TScanFiles::ExportScan);
   separator(file, "N5");
   item(file, "Dialog1", "&Dialog...", this, &TUsageReport::Dialog1Click, QKeySequence(Qt::Key_F5));
   item(file, "Wizard1", "&Wizard...", this, &TUsageReport::Wizard1Click, QKeySequence(Qt::Key_F6));
@@ -419,6 +426,12 @@ void TUsageReport::closeEvent(QCloseEvent* event) {
 }
 
 void TUsageReport::FormActivate() {
+  // A scan file named at start takes the place of the starting dialog.
+  if (!openAtStart_.isEmpty()) {
+    scanFiles_->Open(std::exchange(openAtStart_, QString()));
+    scan_->CloseIfPending();
+    return;
+  }
   Command([this] {
     if (!scan_->Scanning() && UsageDialog()->startWithDialog->isChecked()) RunDialog();
   });

@@ -27,6 +27,7 @@ class TReportModel;
 class TReportOutput;
 class TReportViews;
 class TScanControl;
+class TScanFiles;
 class TTreemapView;
 class TUsageDialog;
 class TUsageWizard;
@@ -64,6 +65,9 @@ class TUsageReport : public TMyReport {
   TReportViews& Views() const { return *views_; }
   TScanControl& Scan() const { return *scan_; }
   TReportOutput& Output() const { return *output_; }
+  TScanFiles& ScanFiles() const { return *scanFiles_; }
+  // A scan file to open once the window is first shown (vorntools --open).
+  void OpenAtStart(const QString& path) { openAtStart_ = path; }
   TFilesPane* FilesPane() const { return filesPane_; }
   // Shows a file of the report: its folder's line selected in the tree
   // (the nearest line above it when the folder has none), and the file
@@ -133,6 +137,8 @@ class TUsageReport : public TMyReport {
   std::unique_ptr<TNodeCommands> nodeCommands_;
   TFilesPane* filesPane_ = nullptr;      // a child of the window, gone before the parts above
   TTypeColours* typeColours_ = nullptr;  // a child of the window
+  TScanFiles* scanFiles_ = nullptr;      // a child of the window
+  QString openAtStart_;
   QMenu* viewMenu_ = nullptr;
   bool activated_ = false;
   bool docksRestored_ = false;  // the panes' places came from the settings

@@ -26,12 +26,20 @@ int main(int argc, char** argv) {
   InitDialogResources();
   QApplication::setWindowIcon(MainIcon());
 
+  // "--open FILE" first opens a scan file; a configuration's name may follow.
+  const QStringList arguments = QCoreApplication::arguments();
+  const bool open = arguments.size() > 1 && arguments[1] == QLatin1String("--open");
+  if (open && arguments.size() < 3) {
+    std::cerr << "vorntools: option '--open' needs a scan file\n";
+    return 2;
+  }
   // An argument with no file-name part ("D:\Configs\") gives the default root.
-  const QString root = MakeSettingsRoot(1);
+  const QString root = MakeSettingsRoot(open ? 3 : 1);
 
   // The report window restores everything as it is made, runs the program's
   // one loop while it is shown, and saves everything as it goes.
   auto report = std::make_unique<TUsageReport>(nullptr, root);
+  if (open) report->OpenAtStart(arguments[2]);
   report->Exec();
   report.reset();
   return 0;

@@ -168,6 +168,11 @@ class TScanDocument {
   // For a scan read back from a file: its times, in place of the reading's.
   void SetTimes(std::chrono::system_clock::time_point started,
                 std::chrono::system_clock::time_point ended);
+  // For a scan made again from another's document: that one's machine and times.
+  void SetOrigin(const TScanDocument& source) {
+    host_ = source.host_;
+    SetTimes(source.started_, source.ended_);
+  }
 
  private:
   // A file's record: 24 bytes. Its name's length is where the next name starts.

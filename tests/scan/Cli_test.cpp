@@ -393,3 +393,36 @@ TEST(VorntoolsScan, ScanFileOptionsAreCheckedAndErrorsSayWhere) {
   EXPECT_EQ(cannot.status, 1);
   EXPECT_NE(cannot.err.find("No such file or directory"), std::string::npos) << cannot.err;
 }
+
+// What grew, shrank, came and went since a scan file, largest change first;
+// the new side may be a scan file too.
+TEST(VorntoolsScan, CompareWritesEachChangedFolder) {
+  TempTree t;
+  t.File("data/grow/f", 10000);
+  t.File("data/shrink/f", 50000);
+  t.File("data/gone/f", 7000);
+  t.File("data/same/f", 100);
+  ASSERT_EQ(RunScanTool(t, {"--export", t.Path("before.json.gz"), "--output", t.Path("r.txt"),
+                            t.Path("data")})
+                .status,
+            0);
+  t.File("data/grow/g", 20000);
+  t.File("data/shrink/f", 20000);
+  std::filesystem::remove_all(t.Path("data/gone"));
+  t.File("data/new/f", 3000);
+  const std::string d = t.Path("data");
+  const std::string expected = "-30000\t50000\t20000\t" + d + "/shrink\n" +
+                               "+20000\t10000\t30000\t" + d + "/grow\n" + "-14000\t67100\t53100\t" +
+                               d + "\n" + "-7000\t7000\t-\t" + d + "/gone\n" + "+3000\t-\t3000\t" +
+                               d + "/new\n";
+  const Result walked = RunScanTool(t, {"--compare", t.Path("before.json.gz"), d});
+  EXPECT_EQ(walked.status, 0) << walked.err;
+  EXPECT_EQ(walked.out, expected);
+  ASSERT_EQ(
+      RunScanTool(t, {"--export", t.Path("after.json"), "--output", t.Path("r.txt"), d}).status, 0);
+  const Result files =
+      RunScanTool(t, {"--from", t.Path("after.json"), "--compare", t.Path("before.json.gz")});
+  EXPECT_EQ(files.out, expected);
+  EXPECT_EQ(RunScanTool(t, {"--compare", t.Path("missing.json"), d}).status, 1);
+  EXPECT_EQ(RunScanTool(t, {"--compare", t.Path("before.json.gz"), "--types", d}).status, 2);
+}
