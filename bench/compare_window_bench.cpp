@@ -25,6 +25,7 @@
 #include <cstdlib>
 
 #include "dialogs/ModalHook.h"
+#include "report/FilesPane.h"
 #include "report/ReportComparison.h"
 #include "report/ReportModel.h"
 #include "report/ReportViews.h"
@@ -82,7 +83,8 @@ int main(int argc, char** argv) {
   if (!change.isEmpty() && std::system(change.toLocal8Bit().constData()) != 0) return 1;
 
   TUsageReport window(nullptr, kDefaultSettingsRoot);
-  window.resize(1100, 760);
+  window.SetFrameWidth(1000);
+  window.SetFrameHeight(700);
   window.show();
   clock.restart();
   window.RunScan(options);
@@ -128,9 +130,17 @@ int main(int argc, char** argv) {
   tick.stop();
 
   if (!shots.isEmpty()) {
-    window.resultField->setCurrentIndex(window.ViewIndexOf(window.Tree().TopLevel(0)));
+    // A folder's files in the Files pane, each with its change.
+    TTreeNode* top = window.Tree().TopLevel(0);
+    TTreeNode* shown = top;
+    for (std::size_t i = 0; i < top->ChildCount(); ++i) {
+      if (top->Child(i)->Name() == "perl") shown = top->Child(i);
+    }
+    window.resultField->setCurrentIndex(window.ViewIndexOf(shown));
     Settle(300);
     if (!window.grab().save(shots + "/compare-tree.png")) return 1;
+    window.resultField->setCurrentIndex(window.ViewIndexOf(top));
+    window.FilesPane()->hide();
     window.FindAction("Treemap1")->trigger();
     window.FindAction("ColourByChange1")->trigger();
     window.Splitter1->setSizes({300, 420});
