@@ -46,9 +46,26 @@ void TFilesModel::SetFolder(std::shared_ptr<const TScanDocument> document, std::
     count_ = static_cast<int>(
         std::min<std::uint64_t>(kept, static_cast<std::uint64_t>(std::numeric_limits<int>::max())));
     folderPath_ = document_->FolderPath(folder_);
+    fileChanges_.clear();
+    if (changes_) {
+      for (const auto& f : changes_->FileChanges(document_.get(), folder_)) {
+        if (f.now == TScanComparison::kNoFile) continue;  // gone
+        fileChanges_[f.now] = {true, f.state, f.newBytes - std::max<std::int64_t>(0, f.oldBytes)};
+      }
+    }
     Arrange();
   }
   endResetModel();
+}
+
+void TFilesModel::SetChanges(std::shared_ptr<const TReportChanges> changes) {
+  changes_ = std::move(changes);
+  SetFolder(document_, folder_);
+}
+
+std::int64_t TFilesModel::ChangeOf(std::uint64_t file) const {
+  const auto at = fileChanges_.find(file);
+  return at == fileChanges_.end() ? 0 : at->second.change;
 }
 
 std::uint64_t TFilesModel::FileOf(int row) const {
@@ -158,6 +175,9 @@ void TFilesModel::Arrange() {
       case kModifiedColumn:
         key.primary = number(measured ? file.modified : TScanDocument::kNoTime);
         break;
+      case kChangeColumn:
+        key.primary = number(ChangeOf(key.file));
+        break;
       case kTypeColumn: {
         const std::string type = FileTypeOf(file.name);
         key.primary = pack(type, 0);
@@ -207,7 +227,8 @@ int TFilesModel::columnCount(const QModelIndex& parent) const {
 QVariant TFilesModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || !document_ || index.row() >= count_) return {};
   if (role == Qt::TextAlignmentRole) {
-    const bool number = index.column() == kSizeColumn || index.column() == kAllocatedColumn;
+    const bool number = index.column() == kSizeColumn || index.column() == kAllocatedColumn ||
+                        index.column() == kChangeColumn;
     return (number ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter).toInt();
   }
   if (role != Qt::DisplayRole && role != kSortRole && role != Qt::ToolTipRole) return {};
@@ -238,6 +259,16 @@ QVariant TFilesModel::data(const QModelIndex& index, int role) const {
     }
     case kTypeColumn:
       return QString::fromStdString(FileTypeOf(file.name));
+    case kChangeColumn: {
+      const std::uint64_t j = FileOf(index.row());
+      if (sorting) return qint64{ChangeOf(j)};
+      const auto at = fileChanges_.find(j);
+      if (at == fileChanges_.end()) return {};
+      const TReportChanges::File& c = at->second;
+      if (c.state == TScanComparison::FileState::New) return QStringLiteral("new");
+      if (c.change == 0) return {};
+      return c.change < 0 ? "-" + ReadableSize(-c.change) : "+" + ReadableSize(c.change);
+    }
     default:
       return {};
   }
@@ -246,7 +277,8 @@ QVariant TFilesModel::data(const QModelIndex& index, int role) const {
 QVariant TFilesModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal) return {};
   if (role == Qt::TextAlignmentRole) {
-    const bool number = section == kSizeColumn || section == kAllocatedColumn;
+    const bool number =
+        section == kSizeColumn || section == kAllocatedColumn || section == kChangeColumn;
     return (number ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter).toInt();
   }
   if (role != Qt::DisplayRole) return {};
@@ -261,6 +293,8 @@ QVariant TFilesModel::headerData(int section, Qt::Orientation orientation, int r
       return QStringLiteral("Modified");
     case kTypeColumn:
       return QStringLiteral("Type");
+    case kChangeColumn:
+      return QStringLiteral("Change");
     default:
       return {};
   }

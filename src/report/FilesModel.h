@@ -4,8 +4,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include "report/ReportChanges.h"
 #include "scan/ScanDocument.h"
 
 // The files directly in one folder of a scan document, a row each, read
@@ -24,9 +26,12 @@ class TFilesModel : public QAbstractTableModel {
   static constexpr int kAllocatedColumn = 2;
   static constexpr int kModifiedColumn = 3;
   static constexpr int kTypeColumn = 4;
-  static constexpr int kColumns = 5;
+  // While comparing: "new", "+12 MiB", "-3 MiB"; empty when unchanged.
+  static constexpr int kChangeColumn = 5;
+  static constexpr int kColumns = 6;
   // What a column sorts by: the name, the bytes (-1 when not measured),
-  // the seconds since 1970, the type; never the text shown.
+  // the seconds since 1970, the type, the change in bytes (a new file's
+  // size, 0 when unchanged or not compared); never the text shown.
   static constexpr int kSortRole = Qt::UserRole + 2;
 
   explicit TFilesModel(QObject* parent = nullptr);
@@ -34,6 +39,8 @@ class TFilesModel : public QAbstractTableModel {
   // Shows the own files of `folder` in `document`; a null document shows none.
   void SetFolder(std::shared_ptr<const TScanDocument> document, std::uint32_t folder);
   const std::shared_ptr<const TScanDocument>& Document() const { return document_; }
+  // The comparison with an earlier scan, for the Change column; null: none.
+  void SetChanges(std::shared_ptr<const TReportChanges> changes);
   std::uint32_t Folder() const { return folder_; }
 
   // The document's index of the file on a row; its name as the file
@@ -66,6 +73,11 @@ class TFilesModel : public QAbstractTableModel {
   std::vector<std::uint64_t> rows_;
   int sortColumn_ = -1;
   Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
+
+  std::shared_ptr<const TReportChanges> changes_;
+  // The folder's files' changes by file, while comparing.
+  std::unordered_map<std::uint64_t, TReportChanges::File> fileChanges_;
+  std::int64_t ChangeOf(std::uint64_t file) const;
 
   // Puts rows_ in the sort order.
   void Arrange();

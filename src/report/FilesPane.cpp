@@ -67,6 +67,9 @@ TFilesPane::TFilesPane(TMyReport& window, TReportViews& views, TScanControl& sca
   table_->setColumnWidth(TFilesModel::kModifiedColumn,
                          metrics.horizontalAdvance("2000-00-00 00:00") + pad);
   table_->setColumnWidth(TFilesModel::kTypeColumn, metrics.horizontalAdvance("Type.html") + pad);
+  table_->setColumnWidth(TFilesModel::kChangeColumn,
+                         metrics.horizontalAdvance("+1023.9 MiB") + pad);
+  table_->setColumnHidden(TFilesModel::kChangeColumn, true);
   header->setMinimumSectionSize(metrics.horizontalAdvance("Name") + pad);
   // The largest first, as one looks for what takes the room; a click on a
   // header sorts by its column.
@@ -139,6 +142,11 @@ std::vector<int> TFilesPane::SelectedRows() const {
   rows.reserve(static_cast<std::size_t>(selected.size()));
   for (const QModelIndex& index : selected) rows.push_back(index.row());
   return rows;
+}
+
+void TFilesPane::SetChanges(std::shared_ptr<const TReportChanges> changes) {
+  table_->setColumnHidden(TFilesModel::kChangeColumn, changes == nullptr);
+  model_->SetChanges(std::move(changes));
 }
 
 void TFilesPane::ShowFolder(TTreeNode* node) {

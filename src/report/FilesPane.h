@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <QDockWidget>
 #include <QString>
 #include <string>
@@ -10,6 +12,7 @@ class QStackedWidget;
 class QTableView;
 class TFileCommands;
 class TFilesModel;
+class TReportChanges;
 class TMyReport;
 class TReportViews;
 class TScanControl;
@@ -36,6 +39,9 @@ class TFilesPane : public QDockWidget {
 
  public slots:
   // Shows the files of the folder `node` stands for (nullptr: none).
+  // While the report is compared with an earlier scan: each file's change
+  // in a column of its own (null: none, the column hidden).
+  void SetChanges(std::shared_ptr<const TReportChanges> changes);
   void ShowFolder(TTreeNode* node);
   // Selects the shown folder's file of that raw name and scrolls to it;
   // false when the folder shown has no such file.

@@ -10,7 +10,25 @@ TLargestFilesModel::TLargestFilesModel(QObject* parent) : QAbstractTableModel(pa
 void TLargestFilesModel::SetRows(std::vector<Row> rows) {
   beginResetModel();
   rows_ = std::move(rows);
+  rowChanges_.assign(rows_.size(), std::nullopt);
   endResetModel();
+}
+
+void TLargestFilesModel::SetChanges(std::shared_ptr<const TReportChanges> changes) {
+  changes_ = std::move(changes);
+  rowChanges_.assign(rows_.size(), std::nullopt);
+  if (!rows_.empty()) {
+    emit dataChanged(index(0, kChangeColumn), index(rowCount() - 1, kChangeColumn));
+  }
+}
+
+const TReportChanges::File& TLargestFilesModel::ChangeAt(int row) const {
+  std::optional<TReportChanges::File>& change = rowChanges_[static_cast<std::size_t>(row)];
+  if (!change) {
+    const Row& r = RowAt(row);
+    change = changes_ ? changes_->FileAt(r.folderPath, r.rawName) : TReportChanges::File{};
+  }
+  return *change;
 }
 
 int TLargestFilesModel::rowCount(const QModelIndex& parent) const {
@@ -41,6 +59,16 @@ QVariant TLargestFilesModel::data(const QModelIndex& index, int role) const {
       if (role == Qt::ToolTipRole) return QLocale().toString(when, QLocale::LongFormat);
       break;
     }
+    case kChangeColumn: {
+      if (role == Qt::TextAlignmentRole) return int(Qt::AlignRight | Qt::AlignVCenter);
+      if (role != Qt::DisplayRole && role != kValueRole) break;
+      const TReportChanges::File& c = ChangeAt(index.row());
+      if (role == kValueRole) return qint64{c.compared ? c.change : 0};
+      if (!c.compared) break;
+      if (c.state == TScanComparison::FileState::New) return QStringLiteral("new");
+      if (c.change == 0) break;
+      return c.change < 0 ? "-" + ReadableSize(-c.change) : "+" + ReadableSize(c.change);
+    }
   }
   return {};
 }
@@ -54,6 +82,8 @@ QVariant TLargestFilesModel::headerData(int section, Qt::Orientation orientation
       return QStringLiteral("Size");
     case kModifiedColumn:
       return QStringLiteral("Modified");
+    case kChangeColumn:
+      return QStringLiteral("Change");
   }
   return {};
 }

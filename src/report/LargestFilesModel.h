@@ -3,8 +3,12 @@
 #include <QAbstractTableModel>
 #include <QString>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "report/ReportChanges.h"
 
 // The rows of the Largest Files pane, largest first, as a count found them:
 // what each file's row shows, and where it is for going to it.
@@ -15,8 +19,11 @@ class TLargestFilesModel : public QAbstractTableModel {
   static constexpr int kPathColumn = 0;
   static constexpr int kSizeColumn = 1;
   static constexpr int kModifiedColumn = 2;
-  static constexpr int kColumns = 3;
-  // The number behind a column: bytes, seconds since 1970.
+  // While comparing: "new", "+12 MiB", "-3 MiB"; empty when unchanged.
+  static constexpr int kChangeColumn = 3;
+  static constexpr int kColumns = 4;
+  // The number behind a column: bytes, seconds since 1970, the change in
+  // bytes (a new file's size; 0 when unchanged or not compared).
   static constexpr int kValueRole = Qt::UserRole + 2;
 
   struct Row {
@@ -30,6 +37,8 @@ class TLargestFilesModel : public QAbstractTableModel {
   explicit TLargestFilesModel(QObject* parent = nullptr);
 
   void SetRows(std::vector<Row> rows);
+  // The comparison with an earlier scan, for the Change column; null: none.
+  void SetChanges(std::shared_ptr<const TReportChanges> changes);
   const Row& RowAt(int row) const { return rows_[static_cast<std::size_t>(row)]; }
 
   int rowCount(const QModelIndex& parent = {}) const override;
@@ -39,5 +48,10 @@ class TLargestFilesModel : public QAbstractTableModel {
                       int role = Qt::DisplayRole) const override;
 
  private:
+  // A row's change, found when first shown.
+  const TReportChanges::File& ChangeAt(int row) const;
+
   std::vector<Row> rows_;
+  std::shared_ptr<const TReportChanges> changes_;
+  mutable std::vector<std::optional<TReportChanges::File>> rowChanges_;
 };

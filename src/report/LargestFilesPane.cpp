@@ -12,6 +12,7 @@
 
 #include "report/LatestJob.h"
 #include "report/PaneTable.h"
+#include "report/ReportComparison.h"
 #include "report/ReportViews.h"
 #include "report/ScanControl.h"
 #include "report/TypeColours.h"
@@ -56,6 +57,9 @@ TLargestFilesPane::TLargestFilesPane(TUsageReport& window)
                          metrics.horizontalAdvance("1023.9 MiB") + pad);
   table_->setColumnWidth(TLargestFilesModel::kModifiedColumn,
                          metrics.horizontalAdvance("2000-00-00 00:00") + pad);
+  table_->setColumnWidth(TLargestFilesModel::kChangeColumn,
+                         metrics.horizontalAdvance("+1023.9 MiB") + pad);
+  table_->setColumnHidden(TLargestFilesModel::kChangeColumn, true);
 
   below_ = new QCheckBox("Below the Selected F&older");
   below_->setObjectName("LargestBelowFolder");
@@ -103,6 +107,11 @@ TLargestFilesPane::TLargestFilesPane(TUsageReport& window)
   connect(&window.Scan(), &TScanControl::DocumentsChanged, this, &TLargestFilesPane::Restart);
   connect(&window.TypeColours(), &TTypeColours::HighlightChanged, this,
           &TLargestFilesPane::Restart);
+  connect(&window.Comparison(), &TReportComparison::ChangesChanged, this, [this] {
+    const auto& changes = window_.Comparison().Changes();
+    table_->setColumnHidden(TLargestFilesModel::kChangeColumn, changes == nullptr);
+    model_->SetChanges(changes);
+  });
   connect(below_, &QCheckBox::toggled, this, &TLargestFilesPane::Restart);
   connect(more_, &QPushButton::clicked, this, &TLargestFilesPane::ShowMore);
   connect(clear, &QPushButton::clicked, this, &TLargestFilesPane::ClearFilter);

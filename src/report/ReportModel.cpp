@@ -1,9 +1,21 @@
 #include "report/ReportModel.h"
 
+#include <QColor>
 #include <QDateTime>
 #include <QLocale>
 
 #include "report/ShareBars.h"
+
+namespace {
+// A gone folder's line is told from a node's by the low bit of its
+// internal id: nodes and gone folders are both aligned, so it is free.
+constexpr quintptr kGoneTag = 1;
+
+// "+1.2 GiB", "-300 MiB".
+QString SignedSize(std::int64_t bytes) {
+  return bytes < 0 ? "-" + ReadableSize(-bytes) : "+" + ReadableSize(bytes);
+}
+}  // namespace
 
 TReportModel::TReportModel(TReportTree& tree, QObject* parent)
     : QAbstractItemModel(parent), tree_(tree) {
@@ -15,8 +27,27 @@ TReportModel::~TReportModel() {
 }
 
 TTreeNode* TReportModel::NodeOf(const QModelIndex& index) const {
-  if (!index.isValid() || index.model() != this) return nullptr;
+  if (!index.isValid() || index.model() != this || (index.internalId() & kGoneTag)) return nullptr;
   return static_cast<TTreeNode*>(index.internalPointer());
+}
+
+const TReportChanges::Gone* TReportModel::GoneOf(const QModelIndex& index) const {
+  if (!index.isValid() || index.model() != this || !(index.internalId() & kGoneTag)) return nullptr;
+  return reinterpret_cast<const TReportChanges::Gone*>(index.internalId() & ~kGoneTag);
+}
+
+void TReportModel::SetChanges(std::shared_ptr<const TReportChanges> changes) {
+  Flush();
+  // Lines come and go after the nodes' own: a layout change, in which the
+  // views' indexes of gone folders' lines lapse and the others stay.
+  emit layoutAboutToBeChanged();
+  const QModelIndexList from = persistentIndexList();
+  QModelIndexList to;
+  to.reserve(from.size());
+  for (const QModelIndex& i : from) to.append(IndexOf(NodeOf(i), i.column()));
+  changes_ = std::move(changes);
+  changePersistentIndexList(from, to);
+  emit layoutChanged();
 }
 
 QModelIndex TReportModel::IndexOf(TTreeNode* node, int column) const {
@@ -27,14 +58,21 @@ QModelIndex TReportModel::IndexOf(TTreeNode* node, int column) const {
 QModelIndex TReportModel::index(int row, int column, const QModelIndex& parent) const {
   if (row < 0 || column < 0 || column >= kColumns) return {};
   if (TTreeNode* p = NodeOf(parent)) {
-    if (parent.column() != 0 || static_cast<std::size_t>(row) >= p->ChildCount()) return {};
-    return createIndex(row, column, p->Child(static_cast<std::size_t>(row)));
+    if (parent.column() != 0) return {};
+    const auto r = static_cast<std::size_t>(row);
+    if (r < p->ChildCount()) return createIndex(row, column, p->Child(r));
+    if (!changes_ || r - p->ChildCount() >= changes_->GoneCount(p)) return {};
+    const auto& gone = changes_->GoneAt(p, r - p->ChildCount());
+    return createIndex(row, column, reinterpret_cast<quintptr>(&gone) | kGoneTag);
   }
   if (parent.isValid() || static_cast<std::size_t>(row) >= tree_.TopLevelCount()) return {};
   return createIndex(row, column, tree_.TopLevel(static_cast<std::size_t>(row)));
 }
 
 QModelIndex TReportModel::parent(const QModelIndex& child) const {
+  if (const TReportChanges::Gone* gone = GoneOf(child)) {
+    return IndexOf(const_cast<TTreeNode*>(gone->parent));
+  }
   TTreeNode* node = NodeOf(child);
   return node ? IndexOf(node->Parent()) : QModelIndex();
 }
@@ -43,7 +81,8 @@ int TReportModel::rowCount(const QModelIndex& parent) const {
   if (!parent.isValid()) return static_cast<int>(tree_.TopLevelCount());
   if (parent.column() != 0) return 0;
   TTreeNode* node = NodeOf(parent);
-  return node ? static_cast<int>(node->ChildCount()) : 0;
+  if (!node) return 0;
+  return static_cast<int>(node->ChildCount() + (changes_ ? changes_->GoneCount(node) : 0));
 }
 
 int TReportModel::columnCount(const QModelIndex&) const {
@@ -55,6 +94,8 @@ bool TReportModel::hasChildren(const QModelIndex& parent) const {
 }
 
 QVariant TReportModel::data(const QModelIndex& index, int role) const {
+  if (const TReportChanges::Gone* gone = GoneOf(index))
+    return GoneData(*gone, index.column(), role);
   TTreeNode* node = NodeOf(index);
   if (!node) return {};
   // Worked out when painted, so a scan pays nothing for rows not shown; the
@@ -91,11 +132,49 @@ QVariant TReportModel::data(const QModelIndex& index, int role) const {
       }
       if (role == kSortRole) return qint64{node->Newest()};
       break;
+    case kChangeColumn: {
+      if (role != Qt::DisplayRole && role != kSortRole && role != Qt::TextAlignmentRole) return {};
+      const TReportChanges::Line line = changes_ ? changes_->OfLine(node) : TReportChanges::Line{};
+      if (role == kSortRole) return qint64{line.compared ? line.change : 0};
+      if (role == Qt::DisplayRole) {
+        if (!line.compared || (line.change == 0 && !line.isNew)) return {};
+        return line.isNew ? QStringLiteral("new") : SignedSize(line.change);
+      }
+      break;
+    }
     default:
       return {};
   }
   if (role == Qt::TextAlignmentRole) return (Qt::AlignRight | Qt::AlignVCenter).toInt();
   return {};
+}
+
+QVariant TReportModel::GoneData(const TReportChanges::Gone& gone, int column, int role) const {
+  if (role == Qt::ForegroundRole) return QColor(Qt::gray);
+  if (role == Qt::TextAlignmentRole && column != kLabelColumn) {
+    return (Qt::AlignRight | Qt::AlignVCenter).toInt();
+  }
+  const bool sorting = role == kSortRole;
+  if (role != Qt::DisplayRole && !sorting && role != Qt::ToolTipRole) return {};
+  switch (column) {
+    case kLabelColumn:
+      return QString::fromUtf8(gone.name.data(), static_cast<qsizetype>(gone.name.size()));
+    case kSizeColumn:
+      if (sorting) return qint64{gone.oldTotal};
+      return role == Qt::ToolTipRole ? QStringLiteral("Its size in the earlier scan")
+                                     : ReadableSize(gone.oldTotal);
+    case kShareColumn:
+      return sorting ? QVariant(0.0) : QVariant();
+    case kFilesColumn:
+      return sorting ? QVariant(qint64{-1}) : QVariant();
+    case kModifiedColumn:
+      return sorting ? QVariant(qint64{TTreeNode::kNoNewest}) : QVariant();
+    case kChangeColumn:
+      if (sorting) return qint64{-gone.oldTotal};
+      return role == Qt::ToolTipRole ? SignedSize(-gone.oldTotal) : QStringLiteral("gone");
+    default:
+      return {};
+  }
 }
 
 QVariant TReportModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -111,6 +190,8 @@ QVariant TReportModel::headerData(int section, Qt::Orientation orientation, int 
       return QStringLiteral("Files");
     case kModifiedColumn:
       return QStringLiteral("Modified");
+    case kChangeColumn:
+      return QStringLiteral("Change");
     default:
       return {};
   }
@@ -126,6 +207,8 @@ bool TReportModel::setData(const QModelIndex& index, const QVariant& value, int 
 
 Qt::ItemFlags TReportModel::flags(const QModelIndex& index) const {
   if (!index.isValid()) return Qt::NoItemFlags;
+  // A gone folder's line is only to be seen: drawn greyed, never chosen.
+  if (GoneOf(index)) return Qt::NoItemFlags;
   if (index.column() != kLabelColumn) return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
   return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
 }

@@ -2,9 +2,11 @@
 
 #include <QAbstractItemModel>
 #include <QModelIndexList>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
+#include "report/ReportChanges.h"
 #include "scan/ReportTree.h"
 
 // Shows a report tree in a Qt view without copying it: the model's items are
@@ -33,8 +35,18 @@ class TReportModel : public QAbstractItemModel, public TTreeObserver {
   // the interface process its events.
   void SetBatching(bool on);
   void Flush();
+  // Null for a gone folder's line too.
   TTreeNode* NodeOf(const QModelIndex& index) const;
   QModelIndex IndexOf(TTreeNode* node, int column = 0) const;
+
+  // While the report is compared with an earlier scan: the change of each
+  // line, and after a line's sub-folders those of its folders that are
+  // gone (greyed, and never in the tree, so what is saved and printed
+  // stays the report). Null ends it.
+  void SetChanges(std::shared_ptr<const TReportChanges> changes);
+  const TReportChanges* Changes() const { return changes_.get(); }
+  // The gone folder a line stands for; null for any other line.
+  const TReportChanges::Gone* GoneOf(const QModelIndex& index) const;
 
   // The label, as the report keeps it and edits it in place; the size in
   // binary units; the share of the parent, drawn as a bar (kShareRole gives
@@ -45,12 +57,17 @@ class TReportModel : public QAbstractItemModel, public TTreeObserver {
   static constexpr int kShareColumn = 2;
   static constexpr int kFilesColumn = 3;
   static constexpr int kModifiedColumn = 4;
-  static constexpr int kColumns = 5;
+  // The change since the earlier scan compared with: "+1.2 GiB", "-300
+  // MiB", "new", "gone"; empty when unchanged or not compared.
+  static constexpr int kChangeColumn = 5;
+  static constexpr int kColumns = 6;
   static constexpr int kShareRole = Qt::UserRole + 1;
   // What a column sorts by, from the node's own numbers: the label for the
   // label column (ordered as Edit > Sort orders it), the bytes (0 without a
   // size), the share from 0 to 1, the files (-1 when unknown), the newest
-  // file's time in seconds since 1970 (TTreeNode::kNoNewest when unknown).
+  // file's time in seconds since 1970 (TTreeNode::kNoNewest when unknown),
+  // the change in bytes (0 when unchanged or not compared, a new folder's
+  // total, less a gone folder's).
   static constexpr int kSortRole = Qt::UserRole + 2;
 
   QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
@@ -83,7 +100,10 @@ class TReportModel : public QAbstractItemModel, public TTreeObserver {
   void NodeExpandedChanged(const QModelIndex& index, bool expanded);
 
  private:
+  QVariant GoneData(const TReportChanges::Gone& gone, int column, int role) const;
+
   TReportTree& tree_;
+  std::shared_ptr<const TReportChanges> changes_;
   // Opens the batch's layout change at its first change.
   void BeginBatchChange();
   bool batching_ = false;

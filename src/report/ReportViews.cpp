@@ -120,6 +120,7 @@ void TReportViews::SetUpView() {
   header->setSectionResizeMode(TReportModel::kShareColumn, QHeaderView::Stretch);
   header->setSectionResizeMode(TReportModel::kFilesColumn, QHeaderView::Interactive);
   header->setSectionResizeMode(TReportModel::kModifiedColumn, QHeaderView::Interactive);
+  header->setSectionResizeMode(TReportModel::kChangeColumn, QHeaderView::Interactive);
   // The share bars keep room for their percentage however narrow the window.
   const QFontMetrics metrics(view_->font());
   header->setMinimumSectionSize(metrics.horizontalAdvance("100.0%") + 12);
@@ -132,6 +133,8 @@ void TReportViews::SetUpView() {
   view_->setColumnHidden(TReportModel::kShareColumn, !shareBars_);
   view_->setColumnHidden(TReportModel::kFilesColumn, !filesShown_);
   view_->setColumnHidden(TReportModel::kModifiedColumn, !modifiedShown_);
+  view_->setColumnHidden(TReportModel::kChangeColumn, !changesShown_);
+  header->resizeSection(TReportModel::kChangeColumn, metrics.horizontalAdvance("+1023.9 MiB") + 16);
   header->setSortIndicatorShown(sorted_ != nullptr);
   if (sorted_) header->setSortIndicator(sorted_->sortColumn(), sorted_->sortOrder());
   connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
@@ -263,6 +266,17 @@ void TReportViews::ShowColumn(int column, bool shown) {
     view_->setColumnHidden(column, !shown);
     // A section shown again comes back at its own width, not the header's default.
     if (shown) SetColumnWidths(widths_);
+  }
+}
+
+void TReportViews::ShowChanges(bool shown) {
+  changesShown_ = shown;
+  if (!shown && SortColumn() == TReportModel::kChangeColumn) SortBy(-1, Qt::AscendingOrder);
+  view_->setColumnHidden(TReportModel::kChangeColumn, !shown);
+  if (shown) {
+    view_->header()->resizeSection(
+        TReportModel::kChangeColumn,
+        QFontMetrics(view_->font()).horizontalAdvance("+1023.9 MiB") + 16);
   }
 }
 

@@ -62,6 +62,10 @@ class TReportViews : public QObject {
   bool ColumnShown(int column) const;
   QList<int> ColumnWidths() const;
   void SetColumnWidths(const QList<int>& widths);
+  // The Change column, shown while the report is compared with an earlier
+  // scan; hidden, the view leaves an order by change for the report's own.
+  void ShowChanges(bool shown);
+  bool ChangesShown() const { return changesShown_; }
   // Adds the Share Bars item to the header's menu.
   void SetShareBarsAction(QAction* action) { shareBarsAction_ = action; }
 
@@ -110,6 +114,7 @@ class TReportViews : public QObject {
   bool sizeShown_ = true;
   bool filesShown_ = true;
   bool modifiedShown_ = true;
+  bool changesShown_ = false;
   QList<int> widths_;       // Size's, Files' and Modified's widths, also while hidden
   bool settingUp_ = false;  // the header's sizes are being set, not the user's
   bool selectingFromTreemap_ = false;

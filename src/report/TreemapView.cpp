@@ -9,6 +9,7 @@
 #include <QToolTip>
 #include <QtConcurrent/QtConcurrentRun>
 #include <optional>
+#include <unordered_map>
 
 #include "report/ScanControl.h"
 #include "report/ShareBars.h"
@@ -28,6 +29,34 @@ constexpr std::uint64_t kFilesLaidOutHere = 150000;
 constexpr int kLegendMargin = 4;
 // The tile of the files too small to draw one by one: no type's colour.
 const QColor kSmallFiles(214, 214, 208);
+
+// Colours by change; unchanged is a quiet grey, so what changed stands out.
+const QColor kNewColour(214, 72, 62);
+const QColor kGrownColour(245, 168, 112);
+const QColor kShrunkColour(104, 168, 224);
+const QColor kUnchangedColour(208, 208, 203);
+// Above this many files of its own a folder's tiles take its colour: pairing
+// them would hold up the interface.
+constexpr std::uint64_t kMostFilesPaired = 50000;
+
+QColor ChangeColour(const TReportChanges::Line& line) {
+  if (!line.compared) return kUnchangedColour;
+  if (line.isNew) return kNewColour;
+  return line.change > 0 ? kGrownColour : line.change < 0 ? kShrunkColour : kUnchangedColour;
+}
+
+QColor ChangeColour(TScanComparison::FileState state) {
+  switch (state) {
+    case TScanComparison::FileState::New:
+      return kNewColour;
+    case TScanComparison::FileState::Grown:
+      return kGrownColour;
+    case TScanComparison::FileState::Shrunk:
+      return kShrunkColour;
+    default:
+      return kUnchangedColour;
+  }
+}
 
 // A colour that gives way to a highlighted one.
 QColor Faded(const QColor& c) {
@@ -175,6 +204,16 @@ void TTreemapView::ShowFiles(TScanControl& scan, TTypeColours& colours) {
   update();
 }
 
+void TTreemapView::SetChanges(std::shared_ptr<const TReportChanges> changes) {
+  changes_ = std::move(changes);
+  Repaint();
+}
+
+void TTreemapView::ColourByChange(bool on) {
+  byChange_ = on;
+  Repaint();
+}
+
 void TTreemapView::Repaint() {
   dirty_ = true;
   update();
@@ -192,6 +231,8 @@ void TTreemapView::LayOut(bool wait) {
   hits_.clear();
   areas_.clear();
   areaDepths_.clear();
+  areaNodes_.clear();
+  areaOwner_ = nullptr;
   areaFiles_ = 0;
   tiles_ = {};
   tileDocuments_.clear();
@@ -253,6 +294,7 @@ void TTreemapView::LayOutNode(TTreeNode* node, const QRectF& rect, int depth,
     childBytes += static_cast<std::int64_t>(SizeOf(node->Child(i)));
     childFiles += std::max<std::int64_t>(0, node->Child(i)->Files());
   }
+  areaOwner_ = node;
   LayOutChildren(children, std::max<std::int64_t>(0, node->Bytes() - childBytes), inner, depth + 1,
                  path, std::max<std::int64_t>(0, node->Files() - childFiles));
 }
@@ -271,8 +313,10 @@ void TTreemapView::LayOutChildren(const std::vector<TTreeNode*>& children, std::
   if (files.width() >= 1 && files.height() >= 1) {
     areas_.push_back({path, files, ownFiles});
     areaDepths_.push_back(depth - 1);
+    areaNodes_.push_back(areaOwner_);
     areaFiles_ += static_cast<std::uint64_t>(ownCount);
   }
+  areaOwner_ = nullptr;
   for (std::size_t i = 0; i < children.size(); ++i) {
     if (rects[i].width() < 1 || rects[i].height() < 1) continue;
     LayOutNode(children[i], rects[i], depth, ChildPath(path, children[i], depth == 0));
@@ -285,6 +329,10 @@ void TTreemapView::Paint() {
   picture_.fill(palette().color(QPalette::Base));
   QPainter painter(&picture_);
   painter.setFont(font());
+  if (ColouredByChange()) {
+    PaintChanges(painter);
+    return;
+  }
   for (const THit& hit : hits_) {
     const QColor colour = DepthColour(hit.depth);
     painter.fillRect(hit.rect, colour);
@@ -381,6 +429,97 @@ void TTreemapView::PaintLegend(QPainter& painter) {
     painter.setPen(Qt::black);
     painter.drawText(entry.rect.adjusted(2 * gap + swatch, 0, 0, 0),
                      Qt::AlignLeft | Qt::AlignVCenter, labels[i]);
+  }
+  painter.setBrush(Qt::NoBrush);
+  painter.setFont(font());
+}
+
+void TTreemapView::PaintChanges(QPainter& painter) {
+  legend_.clear();
+  for (const THit& hit : hits_) {
+    const QColor colour = ChangeColour(changes_->OfLine(hit.node)).lighter(112);
+    painter.fillRect(hit.rect, colour);
+    painter.setPen(colour.darker(170));
+    painter.drawRect(hit.rect.adjusted(0, 0, -kFrameWidth, -kFrameWidth));
+    if (!hit.name.isEmpty()) {
+      painter.setPen(Qt::black);
+      painter.drawText(hit.rect.adjusted(3, 2, -2, -2), Qt::AlignLeft | Qt::AlignTop, hit.name);
+    }
+  }
+  // A folder's own files: each file by its change, once its folder's files
+  // are paired; those drawn together, and the rest, as the folder.
+  std::vector<QColor> areaColours(areas_.size(), kUnchangedColour);
+  for (std::size_t a = 0; a < areas_.size(); ++a) {
+    if (areaNodes_[a]) areaColours[a] = ChangeColour(changes_->OfLine(areaNodes_[a]));
+    painter.fillRect(areas_[a].rect, areaColours[a].lighter(118));
+  }
+  std::unordered_map<std::uint64_t, TScanComparison::FileState> states;
+  const TScanDocument* pairedDocument = nullptr;
+  std::uint32_t pairedFolder = TScanDocument::kNoFolder;
+  for (const TFileTile& tile : tiles_.tiles) {
+    if (tile.kind == TFileTile::Rest) continue;
+    QColor colour = areaColours[tile.area];
+    if (tile.kind == TFileTile::File) {
+      // The tiles of a folder come together.
+      if (tile.document != pairedDocument || tile.folder != pairedFolder) {
+        pairedDocument = tile.document;
+        pairedFolder = tile.folder;
+        states.clear();
+        const ScanFolder& folder = tile.document->Folder(tile.folder);
+        if (tile.document->KeptFilesEnd(tile.folder) - folder.firstFile <= kMostFilesPaired) {
+          for (const auto& f : changes_->FileChanges(tile.document, tile.folder)) {
+            if (f.now != TScanComparison::kNoFile) states.emplace(f.now, f.state);
+          }
+        }
+      }
+      if (const auto at = states.find(tile.file); at != states.end()) {
+        colour = ChangeColour(at->second);
+      }
+    } else {
+      colour = colour.lighter(110);
+    }
+    painter.fillRect(tile.rect, colour);
+    if (tile.rect.width() >= 4 && tile.rect.height() >= 4) {
+      painter.setPen(colour.darker(140));
+      painter.drawRect(tile.rect.adjusted(0, 0, -kFrameWidth, -kFrameWidth));
+    }
+  }
+  PaintChangeLegend(painter);
+}
+
+void TTreemapView::PaintChangeLegend(QPainter& painter) {
+  if (width() < 240 || height() < 120) return;
+  QFont small = font();
+  small.setPointSizeF(std::max(6.0, small.pointSizeF() * 0.9));
+  painter.setFont(small);
+  const QFontMetrics metrics(small);
+  const int line = metrics.height();
+  const int swatch = std::max(8, line - 6);
+  const int gap = 4;
+  const std::pair<QString, QColor> entries[] = {{"new", kNewColour},
+                                                {"grown", kGrownColour},
+                                                {"shrunk", kShrunkColour},
+                                                {"unchanged", kUnchangedColour}};
+  double boxWidth = 0;
+  for (const auto& [label, colour] : entries) {
+    boxWidth += swatch + gap + metrics.horizontalAdvance(label) + 2 * gap;
+  }
+  const QRectF box(width() - boxWidth - 2 * gap - kLegendMargin,
+                   height() - line - 2 * gap - kLegendMargin, boxWidth + 2 * gap, line + 2 * gap);
+  painter.setPen(QColor(120, 120, 120));
+  painter.setBrush(QColor(255, 255, 255, 225));
+  painter.drawRect(box);
+  double x = box.left() + gap;
+  for (const auto& [label, colour] : entries) {
+    const double w = swatch + gap + metrics.horizontalAdvance(label) + 2 * gap;
+    const QRectF entry(x, box.top() + gap, w, line);
+    painter.setPen(colour.darker(150));
+    painter.setBrush(colour);
+    painter.drawRect(QRectF(entry.left() + gap, entry.center().y() - swatch / 2.0, swatch, swatch));
+    painter.setPen(Qt::black);
+    painter.drawText(entry.adjusted(2 * gap + swatch, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                     label);
+    x += w;
   }
   painter.setBrush(Qt::NoBrush);
   painter.setFont(font());

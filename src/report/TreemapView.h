@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "report/ReportChanges.h"
 #include "report/TreemapLayout.h"
 #include "scan/ReportTree.h"
 
@@ -42,6 +43,12 @@ class TTreemapView : public QWidget, public TTreeObserver {
   void Redraw();
   // Draws the files of `scan`'s documents in `colours`, and follows both.
   void ShowFiles(TScanControl& scan, TTypeColours& colours);
+  // While the report is compared with an earlier scan (null: not), and
+  // whether folders and files are coloured by their change (grown, shrunk,
+  // new, unchanged) instead of by depth and type.
+  void SetChanges(std::shared_ptr<const TReportChanges> changes);
+  void ColourByChange(bool on);
+  bool ColouredByChange() const { return byChange_ && changes_; }
   // The file tiles drawn last.
   const TFileTiles& Tiles() const { return tiles_; }
   // Where a file was drawn last (empty when it shares a tile or was not drawn).
@@ -104,6 +111,9 @@ class TTreemapView : public QWidget, public TTreeObserver {
                       std::int64_t ownCount);
   void Paint();
   void PaintLegend(QPainter& painter);
+  // The picture coloured by change, and its legend.
+  void PaintChanges(QPainter& painter);
+  void PaintChangeLegend(QPainter& painter);
   void Repaint();
   // The file or small files' tile at a point; -1 when there is none.
   int TileAt(const QPoint& point) const;
@@ -117,11 +127,15 @@ class TTreemapView : public QWidget, public TTreeObserver {
   std::vector<THit> hits_;  // parents before their children
   std::vector<TFilesArea> areas_;
   std::vector<int> areaDepths_;
-  std::uint64_t areaFiles_ = 0;  // the files the areas' folders hold, as the lines count them
+  std::vector<TTreeNode*> areaNodes_;  // the folder's line whose files each area holds
+  TTreeNode* areaOwner_ = nullptr;     // while laying out a line's children
+  std::uint64_t areaFiles_ = 0;        // the files the areas' folders hold, as the lines count them
   // The documents the tiles point into, kept while they do.
   std::vector<std::shared_ptr<const TScanDocument>> tileDocuments_;
   TFileTiles tiles_;
   std::vector<TLegendEntry> legend_;
+  std::shared_ptr<const TReportChanges> changes_;
+  bool byChange_ = false;
   std::uint64_t generation_ = 0;  // the layout's, so a late result of an older one is dropped
   bool laidOut_ = false;
   bool dirty_ = true;

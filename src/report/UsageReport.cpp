@@ -28,6 +28,7 @@
 #include "report/LargestFilesPane.h"
 #include "report/NodeCommands.h"
 #include "report/ProblemsWindow.h"
+#include "report/ReportComparison.h"
 #include "report/ReportModel.h"
 #include "report/ReportOutput.h"
 #include "report/ReportViews.h"
@@ -128,6 +129,7 @@ void TUsageReport::BuildWindow() {
   FontDialog1->SetFont(resultField->font());
 
   scanFiles_ = new TScanFiles(*this);
+  comparison_ = new TReportComparison(*this);
   BuildMenu();
   nodeCommands_ = std::make_unique<TNodeCommands>(*this, tree_, *views_, *scan_);
   typeColours_ = new TTypeColours(this);
@@ -226,6 +228,12 @@ void TUsageReport::BuildMenu() {
   connect(views, &TReportViews::SortChanged, largest,
           [largest, views] { largest->setChecked(views->LargestFirst()); });
   item(viewMenu_, "Problems1", "&Problems...", this, &TUsageReport::Problems1Click);
+  separator(viewMenu_, "N8");
+  item(viewMenu_, "CompareWith1", "&Compare With...", comparison_, &TReportComparison::Choose);
+  QAction* byChange = item(viewMenu_, "ColourByChange1", "C&olour by Change", Treemap1,
+                           &TTreemapView::ColourByChange);
+  byChange->setCheckable(true);
+  comparison_->SetColourAction(byChange);
 
   // An item of the bar itself: it acts when clicked.
   auto* stop = new QAction("&Stop", this);
@@ -273,6 +281,11 @@ bool TUsageReport::GoToFile(const std::string& folderPath, const std::string& ra
   filesPane_->ShowFolder(best);
   if (TReportTree::PathOf(best) == folderPath) filesPane_->SelectFile(rawName);
   return true;
+}
+
+void TUsageReport::CompareWith(std::shared_ptr<const TScanDocument> baseline,
+                               const QString& source) {
+  comparison_->CompareWith(std::move(baseline), source);
 }
 
 QAction* TUsageReport::FindAction(const QString& objectName) const {
@@ -351,7 +364,7 @@ void TUsageReport::ReadSettings() {
     // The column the view is sorted by and the direction (1: descending);
     // none stored leaves the order Largest First gave.
     const QList<int> sort = PositiveNumbers(IniFile->ReadText(Section, "Sort-1", ""), 0);
-    if (sort.size() == 2 && sort[0] < TReportModel::kColumns && sort[1] <= 1) {
+    if (sort.size() == 2 && sort[0] < TReportModel::kChangeColumn && sort[1] <= 1) {
       views_->SortBy(sort[0], sort[1] == 1 ? Qt::DescendingOrder : Qt::AscendingOrder);
     }
   });

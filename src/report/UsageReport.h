@@ -23,6 +23,8 @@ class TTypeColours;
 class TFontDialog;
 class TNodeCommands;
 class TProblemsWindow;
+class TReportComparison;
+class TScanDocument;
 class TReportModel;
 class TReportOutput;
 class TReportViews;
@@ -73,6 +75,11 @@ class TUsageReport : public TMyReport {
   // (the nearest line above it when the folder has none), and the file
   // selected in the Files pane, which is shown. False when no line holds it.
   bool GoToFile(const std::string& folderPath, const std::string& rawName);
+  // The report compared with an earlier scan (View > Compare With...).
+  TReportComparison& Comparison() const { return *comparison_; }
+  // Compares the report with `baseline`, made off the interface thread;
+  // `source` says where it came from.
+  void CompareWith(std::shared_ptr<const TScanDocument> baseline, const QString& source);
   // The colour of each file type, shared by the views that draw files.
   TTypeColours& TypeColours() const { return *typeColours_; }
   TReportModel* Model() const;
@@ -135,9 +142,10 @@ class TUsageReport : public TMyReport {
   std::unique_ptr<TScanControl> scan_;
   std::unique_ptr<TReportOutput> output_;
   std::unique_ptr<TNodeCommands> nodeCommands_;
-  TFilesPane* filesPane_ = nullptr;      // a child of the window, gone before the parts above
-  TTypeColours* typeColours_ = nullptr;  // a child of the window
-  TScanFiles* scanFiles_ = nullptr;      // a child of the window
+  TFilesPane* filesPane_ = nullptr;          // a child of the window, gone before the parts above
+  TTypeColours* typeColours_ = nullptr;      // a child of the window
+  TScanFiles* scanFiles_ = nullptr;          // a child of the window
+  TReportComparison* comparison_ = nullptr;  // a child of the window
   QString openAtStart_;
   QMenu* viewMenu_ = nullptr;
   bool activated_ = false;
