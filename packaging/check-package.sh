@@ -57,6 +57,7 @@ expected+=(
   usr/share/vorntools/Vorntools.hlp
   usr/share/vorntools/node-menu.png
   usr/share/vorntools/files-panes.png
+  usr/share/vorntools/compare.png
   usr/share/vorntools/report-pictures.png
 )
 dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\.\//, "", $6); print $6 }' | sort >"$work/files"
