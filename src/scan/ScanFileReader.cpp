@@ -29,6 +29,7 @@ constexpr std::size_t kMaxDepth = 65536;         // levels of folders
 constexpr std::size_t kMaxOtherDepth = 64;       // levels of anything else
 constexpr std::size_t kMaxListed = 65536;        // starting folders and patterns listed
 constexpr std::size_t kParserBytes = 64u << 20;  // the parser's own stack
+constexpr std::size_t kKeptPending = 65536;      // files a level's buffer keeps room for
 constexpr std::int64_t kMaxBytes = std::numeric_limits<std::int64_t>::max();
 
 struct ParserMemoryFull {};
@@ -742,8 +743,8 @@ class Loader {
       doc_.CloseFolder(level.bytes, level.failed, level.failedHere);
       // The folder's buffers are kept for the next one at this depth,
       // unless they grew large.
-      if (level.files.capacity() > 4096) std::vector<Pending>().swap(level.files);
-      if (level.names.capacity() > 65536) std::string().swap(level.names);
+      if (level.files.capacity() > kKeptPending) std::vector<Pending>().swap(level.files);
+      if (level.names.capacity() > kKeptPending * 16) std::string().swap(level.names);
       if (levels_ > 0) {
         Level& parent = stack_[levels_ - 1];
         AddSaturating(parent.bytes, level.bytes);
