@@ -603,7 +603,10 @@ class Loader {
     doc_.Begin(options, host_);
     if (gdu_) doc_.SetLinksAreRepeats();
     const auto at = [](std::int64_t s) {
-      return std::chrono::system_clock::time_point(std::chrono::seconds(s));
+      // Within what the clock's nanoseconds hold: some 290 years either side of 1970.
+      constexpr std::int64_t kLimit = 9'000'000'000;
+      return std::chrono::system_clock::time_point(
+          std::chrono::seconds(std::clamp(s, -kLimit, kLimit)));
     };
     doc_.SetTimes(at(started_ ? started_ : timestamp_), at(ended_ ? ended_ : timestamp_));
   }
