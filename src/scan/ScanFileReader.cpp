@@ -368,7 +368,8 @@ class Loader {
     std::uint64_t device = 0;
     std::int64_t bytes = 0;  // counted, its own and, once closed, below
     bool failed = false, failedHere = false;
-    std::size_t startingFolders = 0;  // below the added top folder
+    std::size_t startingFolders = 0;   // below the added top folder
+    std::size_t parentPathLength = 0;  // the path of the folder it is in
     std::vector<Pending> files;
     std::string names;
   };
@@ -582,8 +583,8 @@ class Loader {
     return level;
   }
 
-  std::string PathOf(std::string_view name) {
-    std::string path = doc_.FolderCount() ? doc_.FolderPath(currentFolder_) : std::string();
+  std::string PathOf(std::string_view name) const {
+    std::string path = path_;
     if (!path.empty() && path.back() != '/') path += '/';
     return path.append(name);
   }
@@ -638,6 +639,8 @@ class Loader {
     level.inDocument = true;
     doc_.OpenFolder(info_.name.data(), info_.name.size());
     currentFolder_ = doc_.FolderCount() - 1;
+    level.parentPathLength = path_.size();
+    path_ = PathOf(info_.name);
     if (info_.hasDev) {
       level.device = info_.dev;
       level.deviceKnown = true;
@@ -659,7 +662,7 @@ class Loader {
     if (info_.readError) {
       doc_.MarkUnlisted();
       level.failed = level.failedHere = true;
-      problems_.push_back({doc_.FolderPath(currentFolder_), "Could not be read"});
+      problems_.push_back({path_, "Could not be read"});
     }
     return true;
   }
@@ -744,6 +747,7 @@ class Loader {
         doc_.AddFile(level.names.data() + p.nameOffset, p.nameLength, p.length, p.counted, p.facts);
       }
       doc_.CloseFolder(level.bytes, level.failed, level.failedHere);
+      path_.resize(level.parentPathLength);
       // The folder's buffers are kept for the next one at this depth,
       // unless they grew large.
       if (level.files.capacity() > kKeptPending) std::vector<Pending>().swap(level.files);
@@ -782,6 +786,7 @@ class Loader {
   std::vector<Level> stack_;
   std::size_t levels_ = 0;
   std::uint32_t currentFolder_ = 0;  // the document's innermost open folder
+  std::string path_;                 // its path
   std::vector<ScanProblem> problems_;
   struct IdHash {
     std::size_t operator()(const std::pair<std::uint64_t, std::uint64_t>& id) const {
