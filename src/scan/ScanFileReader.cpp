@@ -29,6 +29,7 @@ constexpr std::size_t kMaxDepth = 65536;         // levels of folders
 constexpr std::size_t kMaxOtherDepth = 64;       // levels of anything else
 constexpr std::size_t kMaxListed = 65536;        // starting folders and patterns listed
 constexpr std::size_t kParserBytes = 64u << 20;  // the parser's own stack
+constexpr std::size_t kKeptPending = 65536;      // files a level's buffer keeps room for
 constexpr std::int64_t kMaxBytes = std::numeric_limits<std::int64_t>::max();
 
 struct ParserMemoryFull {};
@@ -367,7 +368,8 @@ class Loader {
     std::uint64_t device = 0;
     std::int64_t bytes = 0;  // counted, its own and, once closed, below
     bool failed = false, failedHere = false;
-    std::size_t startingFolders = 0;  // below the added top folder
+    std::size_t startingFolders = 0;   // below the added top folder
+    std::size_t parentPathLength = 0;  // the path of the folder it is in
     std::vector<Pending> files;
     std::string names;
   };
@@ -581,8 +583,8 @@ class Loader {
     return level;
   }
 
-  std::string PathOf(std::string_view name) {
-    std::string path = doc_.FolderCount() ? doc_.FolderPath(currentFolder_) : std::string();
+  std::string PathOf(std::string_view name) const {
+    std::string path = path_;
     if (!path.empty() && path.back() != '/') path += '/';
     return path.append(name);
   }
@@ -602,7 +604,10 @@ class Loader {
     doc_.Begin(options, host_);
     if (gdu_) doc_.SetLinksAreRepeats();
     const auto at = [](std::int64_t s) {
-      return std::chrono::system_clock::time_point(std::chrono::seconds(s));
+      // Within what the clock's nanoseconds hold: some 290 years either side of 1970.
+      constexpr std::int64_t kLimit = 9'000'000'000;
+      return std::chrono::system_clock::time_point(
+          std::chrono::seconds(std::clamp(s, -kLimit, kLimit)));
     };
     doc_.SetTimes(at(started_ ? started_ : timestamp_), at(ended_ ? ended_ : timestamp_));
   }
@@ -634,6 +639,8 @@ class Loader {
     level.inDocument = true;
     doc_.OpenFolder(info_.name.data(), info_.name.size());
     currentFolder_ = doc_.FolderCount() - 1;
+    level.parentPathLength = path_.size();
+    path_ = PathOf(info_.name);
     if (info_.hasDev) {
       level.device = info_.dev;
       level.deviceKnown = true;
@@ -655,7 +662,7 @@ class Loader {
     if (info_.readError) {
       doc_.MarkUnlisted();
       level.failed = level.failedHere = true;
-      problems_.push_back({doc_.FolderPath(currentFolder_), "Could not be read"});
+      problems_.push_back({path_, "Could not be read"});
     }
     return true;
   }
@@ -740,10 +747,11 @@ class Loader {
         doc_.AddFile(level.names.data() + p.nameOffset, p.nameLength, p.length, p.counted, p.facts);
       }
       doc_.CloseFolder(level.bytes, level.failed, level.failedHere);
+      path_.resize(level.parentPathLength);
       // The folder's buffers are kept for the next one at this depth,
       // unless they grew large.
-      if (level.files.capacity() > 4096) std::vector<Pending>().swap(level.files);
-      if (level.names.capacity() > 65536) std::string().swap(level.names);
+      if (level.files.capacity() > kKeptPending) std::vector<Pending>().swap(level.files);
+      if (level.names.capacity() > kKeptPending * 16) std::string().swap(level.names);
       if (levels_ > 0) {
         Level& parent = stack_[levels_ - 1];
         AddSaturating(parent.bytes, level.bytes);
@@ -778,6 +786,7 @@ class Loader {
   std::vector<Level> stack_;
   std::size_t levels_ = 0;
   std::uint32_t currentFolder_ = 0;  // the document's innermost open folder
+  std::string path_;                 // its path
   std::vector<ScanProblem> problems_;
   struct IdHash {
     std::size_t operator()(const std::pair<std::uint64_t, std::uint64_t>& id) const {
