@@ -53,6 +53,16 @@ constexpr auto kExitWait = std::chrono::milliseconds(20);
 
 using Folder = std::shared_ptr<AheadFolder>;
 
+// A folder's identity, from the status already read for the scan's record
+// when there is one: a second call per folder would cost the walk.
+bool IdentifyFolder(const AheadFolder& f, const FolderHandle& handle, FolderId& id) {
+  if (f.selfFromHandle) {
+    id = FolderId{f.self.device, f.self.inode};
+    return true;
+  }
+  return handle.Identify(id);
+}
+
 }  // namespace
 
 struct AheadState {
@@ -371,8 +381,9 @@ void AheadState::Read(std::unique_lock<std::mutex>& lock, const Folder& f,
     handle = Open(from, f->name, f->openError);
     if (settings.measureFolders) {
       // A folder that cannot be opened still has its own blocks.
-      f->measuredSelf = handle.IsOpen() ? handle.Status(f->self)
-                                        : from && from->EntryLength(f->name.c_str(), &f->self) >= 0;
+      f->selfFromHandle = handle.IsOpen() && handle.Status(f->self);
+      f->measuredSelf = f->selfFromHandle || (!handle.IsOpen() && from &&
+                                              from->EntryLength(f->name.c_str(), &f->self) >= 0);
     }
     spare.Close();
     if (!parent) {
@@ -411,7 +422,7 @@ bool AheadState::Publish(std::unique_lock<std::mutex>& lock, const Folder& f, Fo
                          std::unique_ptr<AheadPart>& part, const Folder& parent, bool& pinned) {
   FolderId id;
   // Only a folder known again by its identity may have its handle given up.
-  const bool known = !pinned && own.Identify(id);
+  const bool known = !pinned && IdentifyFolder(*f, own, id);
   lock.lock();
   SettleParent(parent);
   if (f->cancelled || shutdown) return false;
@@ -536,7 +547,7 @@ void AheadState::List(std::unique_lock<std::mutex>& lock, const Folder& f, Folde
   const FolderHandle& handle = pinned ? f->handle : own;
   FolderId id;
   // A folder with sub-folders may have to be opened again later.
-  const bool known = !pinned && !f->listing.empty() && handle.Identify(id);
+  const bool known = !pinned && !f->listing.empty() && IdentifyFolder(*f, handle, id);
   // A folder of few files is measured now, which spares a round through
   // the lock.
   const bool measureNow = settings.measure && !pinned;

@@ -64,6 +64,7 @@ struct AheadFolder {
   // Its own status, when the settings ask for it and it could be read.
   FileFacts self;
   bool measuredSelf = false;
+  bool selfFromHandle = false;  // `self` is the open handle's status: its identity too
   int readError = 0;
   std::vector<std::shared_ptr<AheadFolder>> children;  // sub-folders in listing order
   // The lister's until the listing ends: sub-folders left out at listing,
