@@ -14,6 +14,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 #include <exception>
 
+#include "report/BackgroundPool.h"
 #include "report/ReportViews.h"
 #include "report/ScanControl.h"
 #include "report/UsageReport.h"
@@ -172,10 +173,12 @@ void TFindWindow::Start() {
     running_ = false;
     Apply(watcher->result());
   });
-  watcher->setFuture(QtConcurrent::run([documents, pattern, cancel = cancel_]() -> TFindResult {
-    const TReportScopes scopes(documents);
-    return {documents, std::make_shared<const TNameSearch>(scopes, pattern, kLimit, cancel.get())};
-  }));
+  watcher->setFuture(
+      QtConcurrent::run(&BackgroundPool(), [documents, pattern, cancel = cancel_]() -> TFindResult {
+        const TReportScopes scopes(documents);
+        return {documents,
+                std::make_shared<const TNameSearch>(scopes, pattern, kLimit, cancel.get())};
+      }));
 }
 
 void TFindWindow::Apply(TFindResult result) {

@@ -8,6 +8,8 @@
 #include <memory>
 #include <optional>
 
+#include "report/BackgroundPool.h"
+
 // A count over the scan documents, run off the interface thread, of which
 // only the latest asked for matters: one runs at a time, a request made
 // meanwhile waits for it and replaces any other waiting, and the result of
@@ -64,7 +66,8 @@ class TLatestJob {
         apply_(watcher->result());
       }
     });
-    watcher->setFuture(QtConcurrent::run([work = std::move(work), stale] { return work(stale); }));
+    watcher->setFuture(QtConcurrent::run(&BackgroundPool(),
+                                         [work = std::move(work), stale] { return work(stale); }));
   }
 
   QObject* context_;

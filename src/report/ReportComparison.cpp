@@ -12,6 +12,7 @@
 #include <chrono>
 #include <exception>
 
+#include "report/BackgroundPool.h"
 #include "report/CompareDialog.h"
 #include "report/FilesPane.h"
 #include "report/ReportModel.h"
@@ -101,7 +102,8 @@ void TReportComparison::Start(std::function<Made()> make) {
   });
   // Reading a large scan and pairing its folders take seconds: the window
   // stays live meanwhile. The documents are read-only and held here.
-  watcher->setFuture(QtConcurrent::run(std::move(make)));
+  watcher->setFuture(
+      QtConcurrent::run(&BackgroundPool(), [make = std::move(make)] { return make(); }));
 }
 
 void TReportComparison::Apply(Made made) {

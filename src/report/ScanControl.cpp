@@ -9,6 +9,7 @@
 #include <functional>
 #include <vector>
 
+#include "report/BackgroundPool.h"
 #include "report/ProblemsWindow.h"
 #include "report/ReportModel.h"
 #include "report/ScanProgressBar.h"
@@ -108,7 +109,7 @@ void TScanControl::RunOpen(const std::string& path, const UsageOptions& options)
     std::shared_ptr<TScanDocument> document;
     std::string error;
   };
-  QFuture<Read> reading = QtConcurrent::run([path] {
+  QFuture<Read> reading = QtConcurrent::run(&BackgroundPool(), [path] {
     Read read;
     try {
       read.document = ReadScanFile(path);

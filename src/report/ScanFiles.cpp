@@ -13,12 +13,14 @@
 
 #include "dialogs/ModalHook.h"
 #include "dialogs/UsageDialog.h"
+#include "report/BackgroundPool.h"
 #include "report/ScanControl.h"
 #include "report/UsageReport.h"
 #include "scan/Errors.h"
 #include "scan/ScanArchive.h"
 #include "scan/ScanDocument.h"
 #include "scan/ScanFileWriter.h"
+#include "scan/ThreadPriority.h"
 
 namespace {
 
@@ -53,10 +55,15 @@ std::mutex archiveMutex;
 }  // namespace
 
 TScanFiles::TScanFiles(TUsageReport& window) : QObject(&window), window_(window) {
+  archiving_.setMaxThreadCount(1);
   connect(&window_.Scan(), &TScanControl::ScanFinished, this, &TScanFiles::Archive);
 }
 
-TScanFiles::~TScanFiles() = default;
+TScanFiles::~TScanFiles() {
+  // An export or a kept scan under way is finished, never cut short.
+  archiving_.waitForDone();
+  BackgroundPool().waitForDone();
+}
 
 QFileDialog& TScanFiles::OpenDialog() {
   if (!openDialog_) {
@@ -141,7 +148,7 @@ void TScanFiles::Export(std::shared_ptr<const TScanDocument> document, const QSt
     emit Exported(path, error.empty());
   });
   window_.Scan().ShowNotice("Exporting to " + path + "...");
-  watcher->setFuture(QtConcurrent::run([document = std::move(document), file] {
+  watcher->setFuture(QtConcurrent::run(&BackgroundPool(), [document = std::move(document), file] {
     if (WriteScanFile(*document, file, "vorntools")) return std::string();
     return std::string(std::strerror(errno));
   }));
@@ -161,7 +168,12 @@ void TScanFiles::Archive(std::shared_ptr<const TScanDocument> document) {
           QString::fromStdString("This scan could not be kept for comparison: " + error));
     }
   });
-  watcher->setFuture(QtConcurrent::run([document = std::move(document), folder] {
+  watcher->setFuture(QtConcurrent::run(&archiving_, [document = std::move(document), folder] {
+    // Never at the cost of the window or of the panes' counting (the
+    // thread is the archive's own: lowered once).
+    static thread_local bool lowered = false;
+    if (!lowered) LowerThreadPriority();
+    lowered = true;
     const std::lock_guard lock(archiveMutex);
     std::string error;
     const bool kept = TScanArchive(folder).Keep(

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QThreadPool>
 #include <QString>
 #include <memory>
 #include <string>
@@ -38,4 +39,7 @@ class TScanFiles : public QObject {
   TUsageReport& window_;
   QFileDialog* openDialog_ = nullptr;
   QFileDialog* exportDialog_ = nullptr;
+  // The archive's writes: one at a time, below the window's priority, and
+  // waited for when the window goes, so none is cut short.
+  QThreadPool archiving_;
 };

@@ -11,6 +11,7 @@
 #include <optional>
 #include <unordered_map>
 
+#include "report/BackgroundPool.h"
 #include "report/ScanControl.h"
 #include "report/ShareBars.h"
 #include "report/TypeColours.h"
@@ -263,7 +264,7 @@ void TTreemapView::LayOut(bool wait) {
             tileDocuments_ = documents;
             Repaint();
           });
-  watcher->setFuture(QtConcurrent::run([documents, areas = areas_] {
+  watcher->setFuture(QtConcurrent::run(&BackgroundPool(), [documents, areas = areas_] {
     return LayOutFiles(documents, areas, kMinimumTileArea, kMaximumTiles);
   }));
 }
