@@ -28,6 +28,37 @@ constexpr std::size_t kMaximumTiles = 300;
 // Up to this many files are laid out at once; more, off the interface thread.
 constexpr std::uint64_t kFilesLaidOutHere = 150000;
 constexpr int kLegendMargin = 4;
+
+// A folder's tile: filled, framed a shade darker, and named when there is room.
+template <class Hit>
+void PaintFolderTile(QPainter& painter, const Hit& hit, const QColor& colour) {
+  painter.fillRect(hit.rect, colour);
+  painter.setPen(colour.darker(170));
+  painter.drawRect(hit.rect.adjusted(0, 0, -kFrameWidth, -kFrameWidth));
+  if (!hit.name.isEmpty()) {
+    painter.setPen(Qt::black);
+    painter.drawText(hit.rect.adjusted(3, 2, -2, -2), Qt::AlignLeft | Qt::AlignTop, hit.name);
+  }
+}
+
+// The legends' lettering, a little smaller than the picture's, and the
+// sizes that follow from it.
+struct TLegendLettering {
+  // Sets it on `painter` too.
+  TLegendLettering(const QFont& base, QPainter& painter)
+      : font(Smaller(base)), metrics(font), line(metrics.height()), swatch(std::max(8, line - 6)) {
+    painter.setFont(font);
+  }
+  static QFont Smaller(QFont font) {
+    font.setPointSizeF(std::max(6.0, font.pointSizeF() * 0.9));
+    return font;
+  }
+  QFont font;
+  QFontMetrics metrics;
+  int line;
+  int swatch;
+  static constexpr int gap = 4;
+};
 // The tile of the files too small to draw one by one: no type's colour.
 const QColor kSmallFiles(214, 214, 208);
 
@@ -334,16 +365,7 @@ void TTreemapView::Paint() {
     PaintChanges(painter);
     return;
   }
-  for (const THit& hit : hits_) {
-    const QColor colour = DepthColour(hit.depth);
-    painter.fillRect(hit.rect, colour);
-    painter.setPen(colour.darker(170));
-    painter.drawRect(hit.rect.adjusted(0, 0, -kFrameWidth, -kFrameWidth));
-    if (!hit.name.isEmpty()) {
-      painter.setPen(Qt::black);
-      painter.drawText(hit.rect.adjusted(3, 2, -2, -2), Qt::AlignLeft | Qt::AlignTop, hit.name);
-    }
-  }
+  for (const THit& hit : hits_) PaintFolderTile(painter, hit, DepthColour(hit.depth));
   for (std::size_t a = 0; a < areas_.size(); ++a) {
     painter.fillRect(areas_[a].rect, DepthColour(areaDepths_[a]).lighter(125));
   }
@@ -378,13 +400,11 @@ void TTreemapView::Paint() {
 void TTreemapView::PaintLegend(QPainter& painter) {
   legend_.clear();
   if (width() < 240 || height() < 120) return;
-  QFont small = font();
-  small.setPointSizeF(std::max(6.0, small.pointSizeF() * 0.9));
-  painter.setFont(small);
-  const QFontMetrics metrics(small);
-  const int line = metrics.height();
-  const int swatch = std::max(8, line - 6);
-  const int gap = 4;
+  const TLegendLettering lettering(font(), painter);
+  const QFontMetrics& metrics = lettering.metrics;
+  const int line = lettering.line;
+  const int swatch = lettering.swatch;
+  const int gap = TLegendLettering::gap;
   for (const std::string& type : colours_->Named()) legend_.push_back({{}, type, false});
   legend_.push_back({{}, {}, true});
   // Entries flow in rows no wider than about half the picture.
@@ -424,7 +444,7 @@ void TTreemapView::PaintLegend(QPainter& painter) {
     painter.setPen(chosen ? QPen(Qt::black, 2) : QPen(colour.darker(150)));
     painter.setBrush(colour);
     painter.drawRect(square);
-    QFont face = small;
+    QFont face = lettering.font;
     face.setBold(chosen);
     painter.setFont(face);
     painter.setPen(Qt::black);
@@ -438,14 +458,7 @@ void TTreemapView::PaintLegend(QPainter& painter) {
 void TTreemapView::PaintChanges(QPainter& painter) {
   legend_.clear();
   for (const THit& hit : hits_) {
-    const QColor colour = ChangeColour(changes_->OfLine(hit.node)).lighter(112);
-    painter.fillRect(hit.rect, colour);
-    painter.setPen(colour.darker(170));
-    painter.drawRect(hit.rect.adjusted(0, 0, -kFrameWidth, -kFrameWidth));
-    if (!hit.name.isEmpty()) {
-      painter.setPen(Qt::black);
-      painter.drawText(hit.rect.adjusted(3, 2, -2, -2), Qt::AlignLeft | Qt::AlignTop, hit.name);
-    }
+    PaintFolderTile(painter, hit, ChangeColour(changes_->OfLine(hit.node)).lighter(112));
   }
   // A folder's own files: each file by its change, once its folder's files
   // are paired; those drawn together, and the rest, as the folder.
@@ -490,35 +503,32 @@ void TTreemapView::PaintChanges(QPainter& painter) {
 
 void TTreemapView::PaintChangeLegend(QPainter& painter) {
   if (width() < 240 || height() < 120) return;
-  QFont small = font();
-  small.setPointSizeF(std::max(6.0, small.pointSizeF() * 0.9));
-  painter.setFont(small);
-  const QFontMetrics metrics(small);
-  const int line = metrics.height();
-  const int swatch = std::max(8, line - 6);
-  const int gap = 4;
+  const TLegendLettering l(font(), painter);
+  constexpr int gap = TLegendLettering::gap;
   const std::pair<QString, QColor> entries[] = {{"new", kNewColour},
                                                 {"grown", kGrownColour},
                                                 {"shrunk", kShrunkColour},
                                                 {"unchanged", kUnchangedColour}};
   double boxWidth = 0;
   for (const auto& [label, colour] : entries) {
-    boxWidth += swatch + gap + metrics.horizontalAdvance(label) + 2 * gap;
+    boxWidth += l.swatch + gap + l.metrics.horizontalAdvance(label) + 2 * gap;
   }
   const QRectF box(width() - boxWidth - 2 * gap - kLegendMargin,
-                   height() - line - 2 * gap - kLegendMargin, boxWidth + 2 * gap, line + 2 * gap);
+                   height() - l.line - 2 * gap - kLegendMargin, boxWidth + 2 * gap,
+                   l.line + 2 * gap);
   painter.setPen(QColor(120, 120, 120));
   painter.setBrush(QColor(255, 255, 255, 225));
   painter.drawRect(box);
   double x = box.left() + gap;
   for (const auto& [label, colour] : entries) {
-    const double w = swatch + gap + metrics.horizontalAdvance(label) + 2 * gap;
-    const QRectF entry(x, box.top() + gap, w, line);
+    const double w = l.swatch + gap + l.metrics.horizontalAdvance(label) + 2 * gap;
+    const QRectF entry(x, box.top() + gap, w, l.line);
     painter.setPen(colour.darker(150));
     painter.setBrush(colour);
-    painter.drawRect(QRectF(entry.left() + gap, entry.center().y() - swatch / 2.0, swatch, swatch));
+    painter.drawRect(
+        QRectF(entry.left() + gap, entry.center().y() - l.swatch / 2.0, l.swatch, l.swatch));
     painter.setPen(Qt::black);
-    painter.drawText(entry.adjusted(2 * gap + swatch, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
+    painter.drawText(entry.adjusted(2 * gap + l.swatch, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
                      label);
     x += w;
   }

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <vector>
 
+#include "scan/SafeFile.h"
+
 TReplacingFile::~TReplacingFile() {
   if (owned_ && fd_ >= 0) ::close(fd_);
   if (!temp_.empty()) ::unlink(temp_.c_str());
@@ -56,16 +58,7 @@ bool TReplacingFile::Open(const std::string& path) {
 }
 
 bool TReplacingFile::Write(const char* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd_, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
+  return WriteAllTo(fd_, data, size);
 }
 
 bool TReplacingFile::Commit() {
