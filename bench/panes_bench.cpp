@@ -3,7 +3,10 @@
 // without handling a timer meanwhile (it must stay responsive). Offscreen
 // is fine. Prints one "name value" line per figure, in milliseconds.
 //
-//   panes_bench --tree DIR [--rounds N] [--shot FILE.png] [--shot-during FILE.png]
+//   panes_bench --tree DIR | --open SCANFILE [--rounds N] [--shot FILE.png]
+//               [--shot-during FILE.png]
+//
+// --open reads a scan file in the window instead of scanning a tree.
 //
 // --shot saves a picture of the window, treemap shown, after the last round;
 // --shot-during one a second into the first scan.
@@ -23,25 +26,27 @@
 #include "report/FilesPane.h"
 #include "report/LargestFilesPane.h"
 #include "report/ScanControl.h"
+#include "report/ScanFiles.h"
 #include "report/UsageReport.h"
 #include "scan/ReportTree.h"
 #include "settings/MyIniFile.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
-  QString tree, shot, shotDuring;
+  QString tree, shot, shotDuring, open;
   int rounds = 3;
   for (int i = 1; i + 1 < argc; i += 2) {
     const QString option = argv[i];
     if (option == "--tree") tree = argv[i + 1];
+    if (option == "--open") open = argv[i + 1];
     if (option == "--rounds") rounds = QString(argv[i + 1]).toInt();
     if (option == "--shot") shot = argv[i + 1];
     if (option == "--shot-during") shotDuring = argv[i + 1];
   }
-  if (tree.isEmpty()) {
-    std::fprintf(
-        stderr,
-        "usage: panes_bench --tree DIR [--rounds N] [--shot FILE.png] [--shot-during FILE.png]\n");
+  if (tree.isEmpty() && open.isEmpty()) {
+    std::fprintf(stderr,
+                 "usage: panes_bench --tree DIR | --open SCANFILE [--rounds N] [--shot FILE.png] "
+                 "[--shot-during FILE.png]\n");
     return 2;
   }
   // Never the real user's settings.
@@ -89,7 +94,11 @@ int main(int argc, char** argv) {
     if (round == 0 && !shotDuring.isEmpty()) {
       QTimer::singleShot(1000, &window, [&] { window.grab().save(shotDuring); });
     }
-    window.RunScan(options);
+    if (open.isEmpty()) {
+      window.RunScan(options);
+    } else {
+      window.ScanFiles().Open(open);
+    }
     const qint64 scanEnd = clock.nsecsElapsed();
     // What the window itself does after the scan, before RunScan returns,
     // is not the panes' doing: their pauses are counted from here.

@@ -159,7 +159,8 @@ void TFileAgesPane::Apply(Result result) {
   if (!result.note.isEmpty()) {
     caption_->setText(result.note);
   } else if (result.years.empty()) {
-    caption_->setText("No files.");
+    // A scan file made without times (ncdu -o without -e) has files but no ages.
+    caption_->setText("No files with a known modification time.");
   } else {
     caption_->setText(
         (files == 1 ? QString("1 file") : locale.toString(qulonglong{files}) + " files") +

@@ -252,7 +252,7 @@ QVariant TFilesModel::data(const QModelIndex& index, int role) const {
                                      : ReadableSize(file.allocated);
     case kModifiedColumn: {
       if (sorting) return qint64{measured ? file.modified : TScanDocument::kNoTime};
-      if (!measured) return {};
+      if (!measured || file.modified == TScanDocument::kNoTime) return {};
       const QDateTime when = QDateTime::fromSecsSinceEpoch(file.modified);
       return role == Qt::ToolTipRole ? QLocale().toString(when, QLocale::LongFormat)
                                      : when.toString("yyyy-MM-dd HH:mm");

@@ -4,6 +4,7 @@
 #include <QLocale>
 
 #include "report/ShareBars.h"
+#include "scan/ScanDocument.h"
 
 TLargestFilesModel::TLargestFilesModel(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -54,6 +55,7 @@ QVariant TLargestFilesModel::data(const QModelIndex& index, int role) const {
       break;
     case kModifiedColumn: {
       if (role == kValueRole) return qint64{row.modified};
+      if (row.modified == TScanDocument::kNoTime) return {};  // a scan file without times
       const QDateTime when = QDateTime::fromSecsSinceEpoch(row.modified);
       if (role == Qt::DisplayRole) return when.toString("yyyy-MM-dd HH:mm");
       if (role == Qt::ToolTipRole) return QLocale().toString(when, QLocale::LongFormat);

@@ -56,7 +56,8 @@ class TFileAges::Counter {
   void Add(const TScanDocument& document, std::uint64_t first, std::uint64_t end) {
     for (std::uint64_t j = first; j < end; ++j) {
       const ScanFile file = document.File(j);
-      if (file.length < 0) continue;
+      // A scan file made without times has no age to give.
+      if (file.length < 0 || file.modified == TScanDocument::kNoTime) continue;
       // Files of one folder tend to share a year: no search for them.
       if (!current_ || file.modified < from_ || file.modified >= to_) Find(file.modified);
       ++current_->files;

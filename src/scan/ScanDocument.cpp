@@ -17,7 +17,10 @@ void AddSaturating(std::int64_t& to, std::int64_t bytes) {
 // Modification times are kept in 40 bits, signed: some 17,000 years either
 // side of 1970, beyond which a time is taken as the nearest it can hold.
 constexpr std::int64_t kLatestTime = (std::int64_t{1} << 39) - 1;
-constexpr std::int64_t kEarliestTime = -(std::int64_t{1} << 39);
+// The lowest 40-bit value stands for a time not known (a scan file made
+// without times), which TScanDocument::kNoTime gives back.
+constexpr std::int64_t kUnknownTime = -(std::int64_t{1} << 39);
+constexpr std::int64_t kEarliestTime = kUnknownTime + 1;
 
 }  // namespace
 
@@ -113,6 +116,7 @@ ScanFile TScanDocument::File(std::uint64_t j) const {
     file.allocated = std::int64_t{r.blocks} * 512;
   }
   file.modified = (std::int64_t{r.modifiedHigh} << 32) | r.modifiedLow;
+  if (file.modified == kUnknownTime) file.modified = kNoTime;
   file.type = static_cast<FileFacts::Type>(r.type);
   file.linked = (r.flags & kLinked) != 0;
   if (r.length < 0) {
@@ -248,7 +252,9 @@ void TScanDocument::AddFile(const char* name, std::size_t nameLength, std::int64
       r.blocks = kBlocksEscape;
       hugeAllocated_.emplace_back(fileCount_, facts.allocated);
     }
-    const std::int64_t time = std::clamp(facts.modified, kEarliestTime, kLatestTime);
+    const std::int64_t time = facts.modified == kNoTime
+                                  ? kUnknownTime
+                                  : std::clamp(facts.modified, kEarliestTime, kLatestTime);
     r.modifiedLow = static_cast<std::uint32_t>(time);
     r.modifiedHigh = static_cast<std::int8_t>(time >> 32);
     r.type = static_cast<std::uint8_t>(facts.type);

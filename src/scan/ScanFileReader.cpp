@@ -132,7 +132,7 @@ class JsonInput {
 struct Info {
   std::string name;
   bool hasName = false;
-  std::int64_t asize = 0, dsize = 0, mtime = 0;
+  std::int64_t asize = 0, dsize = 0, mtime = TScanDocument::kNoTime;  // ncdu -o without -e has none
   std::uint64_t dev = 0, ino = 0, nlink = 0, mode = 0;
   bool hasDev = false, hasIno = false, hasDsize = false, hasMode = false;
   bool hlnkc = false, readError = false, notreg = false, hidden = false;

@@ -174,7 +174,8 @@ void WriteFile(Out& out, const TScanDocument& doc, std::uint64_t j) {
         .Raw(",\"hlnkc\":true,\"nlink\":")
         .UNumber(link->links);
   }
-  out.Raw(",\"mtime\":").Number(file.modified).Raw("}");
+  if (file.modified != TScanDocument::kNoTime) out.Raw(",\"mtime\":").Number(file.modified);
+  out.Raw("}");
 }
 
 // A starting folder and everything below it, depth first with a stack of

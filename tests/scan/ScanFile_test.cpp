@@ -172,6 +172,13 @@ TEST(ScanFile, ReadsBackWhatItWrote) {
   std::size_t entries = 0;
   for (const auto& e : std::filesystem::directory_iterator(t.Root())) entries += e.exists();
   EXPECT_EQ(entries, 4u);  // d and the three scan files
+
+  // A file made without times (ncdu -o without -e) has none to give, and
+  // none is made up when it is written again.
+  const auto timeless = ReadScanBytes("[1,2,{},[{\"name\":\"/r\"},{\"name\":\"f\",\"asize\":9}]]");
+  EXPECT_EQ(timeless->File(0).modified, TScanDocument::kNoTime);
+  ASSERT_TRUE(WriteScanFile(*timeless, t.Path("timeless.json")));
+  EXPECT_EQ(Slurp(t.Path("timeless.json")).find("mtime"), std::string::npos);
 }
 
 // ncdu's and gdu's exports of a tree read here with the totals of our walk
