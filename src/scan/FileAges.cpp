@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <ctime>
 #include <map>
-#include <tuple>
 
 namespace {
 
@@ -85,19 +84,14 @@ class TFileAges::Counter {
 
 TFileAges::TFileAges(const TScanDocument& document, std::uint32_t below) {
   Counter counter;
-  std::uint64_t first = 0, end = document.FileCount();
-  if (below != TScanDocument::kNoFolder && below < document.FolderCount()) {
-    std::tie(first, end) = document.KeptFilesBelow(below);
-  }
-  counter.Add(document, first, end);
+  TReportScopes::ForFilesBelow(document, below,
+                               [&counter](auto&&... range) { counter.Add(range...); });
   Take(counter);
 }
 
 TFileAges::TFileAges(const TReportScopes& scopes) {
   Counter counter;
-  scopes.ForEachFolder([&](const TScanDocument& document, std::uint32_t i) {
-    counter.Add(document, document.Folder(i).firstFile, document.KeptFilesEnd(i));
-  });
+  scopes.ForEachFileRange([&counter](auto&&... range) { counter.Add(range...); });
   Take(counter);
 }
 

@@ -1,7 +1,6 @@
 #include "scan/FileTypeTally.h"
 
 #include <algorithm>
-#include <tuple>
 #include <unordered_map>
 
 #include "scan/FileType.h"
@@ -34,19 +33,14 @@ class TFileTypeTally::Counter {
 
 TFileTypeTally::TFileTypeTally(const TScanDocument& document, std::uint32_t below) {
   Counter counter;
-  std::uint64_t first = 0, end = document.FileCount();
-  if (below != TScanDocument::kNoFolder && below < document.FolderCount()) {
-    std::tie(first, end) = document.KeptFilesBelow(below);
-  }
-  counter.Add(document, first, end);
+  TReportScopes::ForFilesBelow(document, below,
+                               [&counter](auto&&... range) { counter.Add(range...); });
   Take(counter);
 }
 
 TFileTypeTally::TFileTypeTally(const TReportScopes& scopes) {
   Counter counter;
-  scopes.ForEachFolder([&](const TScanDocument& document, std::uint32_t i) {
-    counter.Add(document, document.Folder(i).firstFile, document.KeptFilesEnd(i));
-  });
+  scopes.ForEachFileRange([&counter](auto&&... range) { counter.Add(range...); });
   Take(counter);
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "scan/ScanDocument.h"
@@ -22,6 +23,26 @@ class TReportScopes {
   explicit TReportScopes(const std::vector<std::shared_ptr<const TScanDocument>>& documents);
 
   const std::vector<Scope>& Scopes() const { return scopes_; }
+
+  // Calls add(document, first, end) with each folder's own kept files, for
+  // every folder of every scope.
+  template <class Add>
+  void ForEachFileRange(Add&& add) const {
+    ForEachFolder([&add](const TScanDocument& document, std::uint32_t i) {
+      add(document, document.Folder(i).firstFile, document.KeptFilesEnd(i));
+    });
+  }
+
+  // The same for the kept files of one document's folder and all below it,
+  // or of the whole document for kNoFolder.
+  template <class Add>
+  static void ForFilesBelow(const TScanDocument& document, std::uint32_t below, Add&& add) {
+    std::uint64_t first = 0, end = document.FileCount();
+    if (below != TScanDocument::kNoFolder && below < document.FolderCount()) {
+      std::tie(first, end) = document.KeptFilesBelow(below);
+    }
+    add(document, first, end);
+  }
 
   // Calls visit(document, folder) for every folder of every scope.
   template <class Visit>
