@@ -1,9 +1,8 @@
 #include "report/ReportComparison.h"
 
-#include <QFile>
-
 #include <QAction>
 #include <QDateTime>
+#include <QFile>
 #include <QFutureWatcher>
 #include <QLabel>
 #include <QStatusBar>
@@ -12,6 +11,7 @@
 #include <chrono>
 #include <exception>
 
+#include "dialogs/ModalHook.h"
 #include "report/BackgroundPool.h"
 #include "report/CompareDialog.h"
 #include "report/FilesPane.h"
@@ -184,7 +184,7 @@ void TReportComparison::Choose() {
   }
   TCompareDialog dialog(&window_, std::move(scans), preferred, changes_ != nullptr,
                         notes.join('\n'));
-  if (dialog.exec() != QDialog::Accepted) return;
+  if (ExecModal(dialog) != QDialog::Accepted) return;
   if (dialog.Chosen() == TCompareDialog::Choice::End) End();
   if (dialog.Chosen() == TCompareDialog::Choice::File) CompareWithFile(dialog.Path());
 }
