@@ -1,25 +1,33 @@
 #pragma once
 
+#include <bit>
 #include <cstddef>
-#include <memory>
+#include <new>
+#include <type_traits>
 #include <vector>
+
+#include "scan/LargeBlock.h"
 
 // A growing array in fixed chunks that never move: appending never copies
 // what is there, as a vector's growth would (a scan's hundreds of thousands
 // of folder records, copied at each doubling, cost more than recording them).
-template <class T, unsigned ChunkBits = 10>
+// A chunk holds a power of two of records in a few large pages.
+template <class T, unsigned ChunkBits = std::bit_width(2 * TLargeBlock::kLargePage / sizeof(T)) - 1>
 class TChunkedArray {
+  static_assert(std::is_trivially_destructible_v<T>, "chunks are given back without destructors");
+
  public:
   static constexpr std::size_t kChunk = std::size_t{1} << ChunkBits;
 
   std::size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
-  T& operator[](std::size_t i) { return chunks_[i >> ChunkBits][i & (kChunk - 1)]; }
-  const T& operator[](std::size_t i) const { return chunks_[i >> ChunkBits][i & (kChunk - 1)]; }
+  T& operator[](std::size_t i) { return At(i); }
+  const T& operator[](std::size_t i) const { return At(i); }
 
   void push_back(const T& value) {
-    if ((size_ & (kChunk - 1)) == 0) chunks_.push_back(std::make_unique<T[]>(kChunk));
-    chunks_.back()[size_ & (kChunk - 1)] = value;
+    // The first chunk in small pages, so a small array stays small.
+    if ((size_ & (kChunk - 1)) == 0) chunks_.emplace_back(kChunk * sizeof(T), !chunks_.empty());
+    new (chunks_.back().get() + (size_ & (kChunk - 1)) * sizeof(T)) T(value);
     ++size_;
   }
   std::size_t HeapBytes() const {
@@ -27,6 +35,10 @@ class TChunkedArray {
   }
 
  private:
-  std::vector<std::unique_ptr<T[]>> chunks_;
+  T& At(std::size_t i) const {
+    return std::launder(reinterpret_cast<T*>(chunks_[i >> ChunkBits].get()))[i & (kChunk - 1)];
+  }
+
+  std::vector<TLargeBlock> chunks_;
   std::size_t size_ = 0;
 };

@@ -28,7 +28,8 @@ std::uint64_t TScanDocument::NameStore::Append(const char* text, std::size_t len
   // Strictly less than a chunk, so an offset always names its own chunk.
   if (chunks.empty() || used.back() + length >= lastSize) {
     lastSize = std::max(kChunk, length + 1);
-    chunks.push_back(std::make_unique_for_overwrite<char[]>(lastSize));
+    // The first chunk in small pages, so a small scan stays small.
+    chunks.emplace_back(lastSize, !chunks.empty());
     used.push_back(0);
   }
   const std::uint64_t offset = ((chunks.size() - 1) << kChunkBits) + used.back();
@@ -50,9 +51,7 @@ std::uint64_t TScanDocument::NameStore::End() const {
 void TScanDocument::NameStore::Trim() {
   if (chunks.empty() || used.back() == lastSize) return;
   lastSize = std::max<std::size_t>(used.back(), 1);
-  auto exact = std::make_unique_for_overwrite<char[]>(lastSize);
-  std::memcpy(exact.get(), chunks.back().get(), used.back());
-  chunks.back() = std::move(exact);
+  chunks.back().Shrink(lastSize);
   chunks.shrink_to_fit();
   used.shrink_to_fit();
 }
@@ -231,9 +230,10 @@ void TScanDocument::AddFile(const char* name, std::size_t nameLength, std::int64
     return;
   }
   if ((fileCount_ & (kFileChunk - 1)) == 0) {
-    files_.push_back(std::make_unique_for_overwrite<FileRecord[]>(kFileChunk));
+    files_.emplace_back(kFileChunk * sizeof(FileRecord), !files_.empty());
   }
-  FileRecord& r = files_.back()[fileCount_ & (kFileChunk - 1)];
+  FileRecord& r =
+      *new (files_.back().get() + (fileCount_ & (kFileChunk - 1)) * sizeof(FileRecord)) FileRecord;
   const std::uint64_t offset = fileNames_.Append(name, nameLength);
   r.nameLow = static_cast<std::uint32_t>(offset);
   r.nameHigh = static_cast<std::uint8_t>(offset >> 32);
@@ -357,11 +357,7 @@ void TScanDocument::Finish(std::vector<ScanProblem> problems, bool stopped) {
   // The last chunks are cut to what they hold: AddFile is for the walk
   // only, and nothing comes after it.
   const std::uint64_t inLast = fileCount_ & (kFileChunk - 1);
-  if (inLast != 0 && !trimmed_) {
-    auto exact = std::make_unique_for_overwrite<FileRecord[]>(inLast);
-    std::memcpy(static_cast<void*>(exact.get()), files_.back().get(), inLast * sizeof(FileRecord));
-    files_.back() = std::move(exact);
-  }
+  if (inLast != 0 && !trimmed_) files_.back().Shrink(inLast * sizeof(FileRecord));
   trimmed_ = true;
   files_.shrink_to_fit();
   fileNames_.Trim();

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -12,6 +13,7 @@
 
 #include "scan/ChunkedArray.h"
 #include "scan/FolderAccess.h"
+#include "scan/LargeBlock.h"
 #include "scan/UsageDirectory.h"
 #include "scan/UsageOptions.h"
 
@@ -191,9 +193,9 @@ class TScanDocument {
   // Names end to end in chunks, none of which is ever moved; a name never
   // straddles two, so a chunk's tail may stay unused.
   struct NameStore {
-    static constexpr unsigned kChunkBits = 20;
+    static constexpr unsigned kChunkBits = 21;
     static constexpr std::size_t kChunk = std::size_t{1} << kChunkBits;
-    std::vector<std::unique_ptr<char[]>> chunks;
+    std::vector<TLargeBlock> chunks;
     std::vector<std::uint32_t> used;  // bytes used of each chunk
     std::size_t lastSize = 0;         // bytes the last chunk holds room for
     std::uint64_t Append(const char* text, std::size_t length);
@@ -208,14 +210,16 @@ class TScanDocument {
     std::size_t HeapBytes() const;
   };
 
-  static constexpr unsigned kFileChunkBits = 14;
+  // 12 MiB a chunk: whole large pages.
+  static constexpr unsigned kFileChunkBits = 19;
   static constexpr std::uint64_t kFileChunk = std::uint64_t{1} << kFileChunkBits;
   static constexpr std::uint32_t kBlocksEscape = std::numeric_limits<std::uint32_t>::max();
   static constexpr std::uint8_t kLinked = 1;
   static constexpr std::uint8_t kUncounted = 2;  // measured, but the report counted nothing
 
   const FileRecord& Record(std::uint64_t j) const {
-    return files_[j >> kFileChunkBits][j & (kFileChunk - 1)];
+    return std::launder(reinterpret_cast<const FileRecord*>(
+        files_[j >> kFileChunkBits].get()))[j & (kFileChunk - 1)];
   }
   static std::uint64_t NameOffsetOf(const FileRecord& r) {
     return (std::uint64_t{r.nameHigh} << 32) | r.nameLow;
@@ -233,7 +237,7 @@ class TScanDocument {
   NameStore folderNames_;
   std::vector<std::uint32_t> open_;  // folders being walked, innermost last
 
-  std::vector<std::unique_ptr<FileRecord[]>> files_;
+  std::vector<TLargeBlock> files_;  // FileRecord chunks
   std::uint64_t fileCount_ = 0;
   bool trimmed_ = false;  // Finish has cut the chunks to what they hold
   NameStore fileNames_;

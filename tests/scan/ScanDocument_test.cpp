@@ -359,3 +359,52 @@ TEST(ScanDocument, NewestFileBelowEachLineFollowsRescans) {
   EXPECT_EQ(r->Newest(), 1300000000);
   EXPECT_EQ(a->Newest(), 1300000000);
 }
+
+// A large scan spans many of the document's blocks: every record and name
+// reads back whole across their edges, before and after Finish gives the
+// unused room back.
+TEST(ScanDocument, LargeScansReadBackAcrossBlockEdges) {
+  constexpr std::uint64_t kFiles = 1'100'000;  // beyond two blocks of file records
+  constexpr std::uint32_t kFolders = 70'000;   // beyond two blocks of folder records
+  const auto fileName = [](std::uint64_t j) {
+    return "f" + std::to_string(j) + std::string(j % 23, 'x');  // names cross name blocks
+  };
+  const auto folderName = [](std::uint32_t i) {
+    return "folder " + std::to_string(i) + std::string(i % 41, 'y');
+  };
+  UsageOptions o;
+  o.Folders = {"/top"};
+  o.Record = ScanRecord::Files;
+  TScanDocument doc;
+  doc.Begin(o, "host");
+  doc.OpenFolder("/top", 4);
+  FileFacts facts;
+  for (std::uint64_t j = 0; j < kFiles; ++j) {
+    const std::string name = fileName(j);
+    facts.modified = static_cast<std::int64_t>(j);
+    doc.AddFile(name.data(), name.size(), static_cast<std::int64_t>(j), 1, facts);
+  }
+  for (std::uint32_t i = 0; i < kFolders; ++i) {
+    const std::string name = folderName(i);
+    doc.OpenFolder(name.data(), name.size());
+    doc.CloseFolder(0, false, false);
+  }
+  const auto check = [&] {
+    ASSERT_EQ(doc.FileCount(), kFiles);
+    ASSERT_EQ(doc.FolderCount(), kFolders + 1);
+    for (std::uint64_t j = 0; j < kFiles; ++j) {
+      const ScanFile file = doc.File(j);
+      ASSERT_EQ(file.name, fileName(j)) << j;
+      ASSERT_EQ(file.length, static_cast<std::int64_t>(j)) << j;
+      ASSERT_EQ(file.modified, static_cast<std::int64_t>(j)) << j;
+    }
+    for (std::uint32_t i = 0; i < kFolders; ++i) {
+      ASSERT_EQ(doc.FolderName(i + 1), folderName(i)) << i;
+      ASSERT_EQ(doc.Folder(i + 1).parent, 0u) << i;
+    }
+  };
+  check();
+  doc.CloseFolder(static_cast<std::int64_t>(kFiles), false, false);
+  doc.Finish({}, false);
+  check();
+}
