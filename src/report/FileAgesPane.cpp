@@ -164,7 +164,8 @@ void TFileAgesPane::Apply(Result result) {
   } else {
     caption_->setText(
         (files == 1 ? QString("1 file") : locale.toString(qulonglong{files}) + " files") +
-        (below_->isChecked() ? " below the selected folder" : " in the report"));
+        (below_->isChecked() ? " below the selected folder" : " in the report") +
+        window_.Scan().IncompleteSuffix());
   }
   ShowChosenYear();
   emit Counted();

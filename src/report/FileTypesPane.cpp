@@ -160,7 +160,7 @@ void TFileTypesPane::Apply(Result result) {
     caption_->setText((result.types.size() == 1
                            ? QString("1 type")
                            : locale.toString(qulonglong{result.types.size()}) + " types") +
-                      ", " + ReadableSize(result.total));
+                      ", " + ReadableSize(result.total) + window_.Scan().IncompleteSuffix());
   }
   ShowHighlight();
   emit Tallied();

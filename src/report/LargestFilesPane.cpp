@@ -234,8 +234,9 @@ void TLargestFilesPane::Apply(Result result) {
   } else {
     const QString count = QLocale().toString(model_->rowCount());
     const QString where = below_->isChecked() ? "below the selected folder" : "of the report";
-    caption_->setText(model_->rowCount() == 1 ? "The largest file " + where
-                                              : "The " + count + " largest files " + where);
+    caption_->setText((model_->rowCount() == 1 ? "The largest file " + where
+                                               : "The " + count + " largest files " + where) +
+                      window_.Scan().IncompleteSuffix());
   }
   emit Filled();
 }

@@ -157,7 +157,7 @@ void TNodeCommands::TreemapMenu(TTreeNode* node, const QPoint& globalPos) {
   QAction* up = menu.addAction("&Up");
   up->setObjectName("TreemapUp1");
   up->setShortcut(QKeySequence(Qt::Key_Backspace));
-  up->setEnabled(treemap->Root() != nullptr);
+  up->setEnabled(treemap->CanGoUp());
   connect(up, &QAction::triggered, treemap, &TTreemapView::Up);
   menu.addSeparator();
   ExecNodeMenu(menu, node, globalPos);

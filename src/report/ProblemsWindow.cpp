@@ -83,6 +83,11 @@ TProblemsWindow::TProblemsWindow(QWidget* owner) : QDialog(owner) {
   list_->verticalHeader()->hide();
   list_->horizontalHeader()->setStretchLastSection(true);
   layout->addWidget(list_, 1);
+  connect(list_, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
+    const QModelIndex row = sorted_->mapToSource(index);
+    if (!row.isValid()) return;
+    emit PathChosen(model_->Get()[static_cast<std::size_t>(row.row())].path);
+  });
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
   QPushButton* copy = buttons->addButton("&Copy", QDialogButtonBox::ActionRole);

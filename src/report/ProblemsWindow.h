@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <string>
 #include <vector>
 
 #include "scan/UsageDirectory.h"
@@ -13,7 +14,8 @@ class TProblemsModel;
 // What the last scan could not read, and what its settings left out (in the
 // palette's disabled text colour, with a note saying so): path and reason,
 // sortable by either column, rows copyable as "path<TAB>reason" lines. A
-// plain sentence stands in for the list when there was nothing.
+// plain sentence stands in for the list when there was nothing. A double
+// click on a line asks for its folder in the report (PathChosen).
 class TProblemsWindow : public QDialog {
   Q_OBJECT
 
@@ -27,6 +29,10 @@ class TProblemsWindow : public QDialog {
   QTableView* List() const { return list_; }
   QLabel* EmptyNote() const { return empty_; }
   QLabel* LeftOutNote() const { return legend_; }
+
+ signals:
+  // The path of a line double-clicked.
+  void PathChosen(const std::string& path);
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;

@@ -93,15 +93,26 @@ bool TReportModel::hasChildren(const QModelIndex& parent) const {
   return rowCount(parent) > 0;
 }
 
+const QString TReportModel::kIncompleteSuffix = QStringLiteral(" (incomplete)");
+const QString TReportModel::kIncompleteTip = QStringLiteral(
+    "Stop ended the scan while this folder was being read: "
+    "its numbers are what was measured until then");
+
 QVariant TReportModel::data(const QModelIndex& index, int role) const {
   if (const TReportChanges::Gone* gone = GoneOf(index))
     return GoneData(*gone, index.column(), role);
   TTreeNode* node = NodeOf(index);
   if (!node) return {};
+  if (role == kIncompleteRole) return node->Incomplete();
+  if (role == Qt::ToolTipRole && node->Incomplete()) return kIncompleteTip;
   // Worked out when painted, so a scan pays nothing for rows not shown; the
   // numbers come from the node, never from its label's text.
   switch (index.column()) {
     case kLabelColumn:
+      // The mark is shown, never edited or sorted by: it is no part of the label.
+      if (role == Qt::DisplayRole && node->Incomplete()) {
+        return QString::fromStdString(node->Label()) + kIncompleteSuffix;
+      }
       if (role == Qt::DisplayRole || role == Qt::EditRole || role == kSortRole) {
         return QString::fromStdString(node->Label());
       }
@@ -302,7 +313,7 @@ void TReportModel::LabelChanged(TTreeNode* node) {
   // the sort role lets a sorting proxy re-sort. The shares of its siblings
   // change with it; the bars repaint when shown.
   emit dataChanged(IndexOf(node), IndexOf(node, kColumns - 1),
-                   {Qt::DisplayRole, Qt::EditRole, kShareRole, kSortRole});
+                   {Qt::DisplayRole, Qt::EditRole, kShareRole, kSortRole, kIncompleteRole});
 }
 
 void TReportModel::ExpandedChanged(TTreeNode* node) {

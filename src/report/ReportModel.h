@@ -69,6 +69,11 @@ class TReportModel : public QAbstractItemModel, public TTreeObserver {
   // the change in bytes (0 when unchanged or not compared, a new folder's
   // total, less a gone folder's).
   static constexpr int kSortRole = Qt::UserRole + 2;
+  // True on a line a stopped scan left with only the numbers measured so
+  // far (TTreeNode::Incomplete); its label shows kIncompleteSuffix after it.
+  static constexpr int kIncompleteRole = Qt::UserRole + 3;
+  static const QString kIncompleteSuffix;  // " (incomplete)"
+  static const QString kIncompleteTip;
 
   QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
   QModelIndex parent(const QModelIndex& child) const override;

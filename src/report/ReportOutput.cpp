@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QLocale>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QStandardPaths>
@@ -125,7 +126,14 @@ void TReportOutput::Print() {
     plain.replace("\r\n", "\n");
     if (plain.endsWith('\n')) plain.chop(1);  // a line end ends a line, it does not add one
     printText_->setPlainText(plain);
+    TPrintHeading heading;
+    heading.folders = StartingFolders(tree_);
+    const QDateTime scanned = scanTime_ ? scanTime_() : QDateTime();
+    heading.date =
+        scanned.isValid()
+            ? "Scanned " + QLocale().toString(scanned, QLocale::ShortFormat)
+            : "Printed " + QLocale().toString(QDateTime::currentDateTime(), QLocale::ShortFormat);
     PrintPlainText(printer_, printText_->toPlainText(), printText_->font(), fontColor_,
-                   window_.Section + " Vorntool");
+                   PrintTitle(heading.folders), &heading);
   });
 }

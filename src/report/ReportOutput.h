@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QColor>
+#include <QDateTime>
 #include <QObject>
 #include <QPrinter>
 #include <QString>
+#include <functional>
 
 class QFileDialog;
 class QFont;
@@ -31,6 +33,10 @@ class TReportOutput : public QObject {
   void SetFont(const QFont& font);
   void ApplyFont(const QFont& font, const QColor& color);
 
+  // When the scan behind the report began, for the printed heading (an
+  // invalid time when it is not known).
+  void SetScanTime(std::function<QDateTime()> scanTime) { scanTime_ = std::move(scanTime); }
+
   void SaveAs();
   void SetupPrinter();
   void Print();
@@ -48,4 +54,5 @@ class TReportOutput : public QObject {
   QPrintDialog* printDialog_ = nullptr;
   QPageSetupDialog* setupDialog_ = nullptr;
   QPrinter printer_{QPrinter::HighResolution};
+  std::function<QDateTime()> scanTime_;
 };

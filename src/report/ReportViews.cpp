@@ -144,6 +144,7 @@ void TReportViews::SetUpView() {
             // The treemap draws what is chosen in the tree; a click in the
             // treemap itself only points at a node.
             if (!selectingFromTreemap_) treemap_->SetRoot(node);
+            treemap_->update();  // it outlines the selected folder
             emit CurrentNodeChanged(node);
           });
 }

@@ -215,6 +215,10 @@ void TScanControl::ShowText(const std::string& text) {
   status_->SetText(text);
 }
 
+QString TScanControl::IncompleteSuffix() const {
+  return tree_.HasIncomplete() ? TReportModel::kIncompleteSuffix : QString();
+}
+
 QString TScanControl::StatusText() const {
   return status_->Text();
 }

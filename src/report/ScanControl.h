@@ -51,6 +51,10 @@ class TScanControl : public QObject, public TMessagePump, public TStatusLine {
   const std::vector<std::shared_ptr<const TScanDocument>>& Documents() const { return documents_; }
   void ForgetDocuments();
 
+  // " (incomplete)" while lines of a stopped scan stay in the report, for
+  // what is counted from it; else empty.
+  QString IncompleteSuffix() const;
+
   QString StatusText() const;
   TScanProgressBar& Progress() const { return *progress_; }
   // A notice shown over the status line for a moment (e.g. "scan running").

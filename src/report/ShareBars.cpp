@@ -48,8 +48,12 @@ void TShareBarDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
   painter->drawRect(area.adjusted(0, 0, -1, -1));
   const int length = static_cast<int>(share * (area.width() - 2) + 0.5);
   if (length > 0) {
-    painter->fillRect(QRect(area.left() + 1, area.top() + 1, length, area.height() - 2),
-                      QColor(120, 170, 235));
+    const QRect bar(area.left() + 1, area.top() + 1, length, area.height() - 2);
+    painter->fillRect(bar, QColor(120, 170, 235));
+    // A share of numbers a stopped scan left unfinished: hatched, as not final.
+    if (index.data(TReportModel::kIncompleteRole).toBool()) {
+      painter->fillRect(bar, QBrush(QColor(255, 255, 255, 150), Qt::BDiagPattern));
+    }
   }
   painter->setPen(option.palette.color(QPalette::Text));
   painter->drawText(area.adjusted(4, 0, -4, 0), Qt::AlignVCenter | Qt::AlignLeft, text);

@@ -12,6 +12,7 @@
 #include <unordered_map>
 
 #include "report/BackgroundPool.h"
+#include "report/ReportModel.h"
 #include "report/ScanControl.h"
 #include "report/ShareBars.h"
 #include "report/TypeColours.h"
@@ -30,9 +31,12 @@ constexpr std::uint64_t kFilesLaidOutHere = 150000;
 constexpr int kLegendMargin = 4;
 
 // A folder's tile: filled, framed a shade darker, and named when there is room.
+// A folder a stopped scan left unfinished is hatched, as not final.
 template <class Hit>
 void PaintFolderTile(QPainter& painter, const Hit& hit, const QColor& colour) {
   painter.fillRect(hit.rect, colour);
+  if (hit.node->Incomplete())
+    painter.fillRect(hit.rect, QBrush(colour.darker(125), Qt::BDiagPattern));
   painter.setPen(colour.darker(170));
   painter.drawRect(hit.rect.adjusted(0, 0, -kFrameWidth, -kFrameWidth));
   if (!hit.name.isEmpty()) {
@@ -163,7 +167,12 @@ void TTreemapView::SetRoot(TTreeNode* node) {
 }
 
 void TTreemapView::Up() {
-  if (root_) SetRoot(root_->Parent());
+  if (CanGoUp()) SetRoot(root_->Parent());
+}
+
+bool TTreemapView::CanGoUp() const {
+  // Above the only top-level folder is the same picture.
+  return root_ && (root_->Parent() || tree_.TopLevelCount() > 1);
 }
 
 void TTreemapView::Changed() {
@@ -269,6 +278,22 @@ void TTreemapView::LayOut(bool wait) {
   tiles_ = {};
   tileDocuments_.clear();
   const QRectF area(0, 0, width(), height());
+  // Folders that hold nothing have no area: an empty picture, not one panel.
+  // A root still without a size (being scanned) is drawn by its lines below.
+  const auto total = [](const TTreeNode* node) {
+    if (node->HasSize()) return SizeOf(node);
+    double sum = 0;
+    for (std::size_t i = 0; i < node->ChildCount(); ++i) sum += SizeOf(node->Child(i));
+    return sum;
+  };
+  bool any = root_ != nullptr;
+  double bytes = root_ ? total(root_) : 0;
+  for (std::size_t i = 0; !root_ && i < tree_.TopLevelCount(); ++i) {
+    any = true;
+    bytes += total(tree_.TopLevel(i));
+  }
+  empty_ = any && bytes <= 0;
+  if (empty_) return;
   if (root_) {
     LayOutNode(root_, area, root_->Level(), TReportTree::PathOf(root_));
   } else {
@@ -309,8 +334,9 @@ void TTreemapView::LayOutNode(TTreeNode* node, const QRectF& rect, int depth,
   const QFontMetrics metrics(font());
   const int line = metrics.height();
   if (inner.height() >= line && inner.width() >= metrics.averageCharWidth() * 3) {
-    const QString name =
-        metrics.elidedText(NameOf(node), Qt::ElideMiddle, static_cast<int>(inner.width()) - 2);
+    const QString name = metrics.elidedText(
+        node->Incomplete() ? NameOf(node) + TReportModel::kIncompleteSuffix : NameOf(node),
+        Qt::ElideMiddle, static_cast<int>(inner.width()) - 2);
     // A lone ellipsis tells nothing: the tooltip names such a folder.
     if (name.size() > 1) {
       hits_.back().name = name;
@@ -361,6 +387,12 @@ void TTreemapView::Paint() {
   picture_.fill(palette().color(QPalette::Base));
   QPainter painter(&picture_);
   painter.setFont(font());
+  if (empty_) {
+    painter.setPen(palette().color(QPalette::PlaceholderText));
+    painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, "Nothing to draw: 0 bytes");
+    legend_.clear();
+    return;
+  }
   if (ColouredByChange()) {
     PaintChanges(painter);
     return;
@@ -574,6 +606,20 @@ void TTreemapView::paintEvent(QPaintEvent*) {
   if (dirty_ || picture_.size() != size()) Paint();
   QPainter painter(this);
   painter.drawPixmap(0, 0, picture_);
+  // The folder selected in the report, outlined so it shows on every colour:
+  // a dark frame with a light one inside it.
+  if (const TTreeNode* selected = tree_.Selected()) {
+    const QRectF at = RectOf(selected).intersected(QRectF(rect()));
+    if (!at.isEmpty()) {
+      painter.setBrush(Qt::NoBrush);
+      painter.setPen(QPen(Qt::black, 3, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+      painter.drawRect(at.adjusted(1.5, 1.5, -1.5, -1.5));
+      if (at.width() > 8 && at.height() > 8) {
+        painter.setPen(QPen(Qt::white, 1));
+        painter.drawRect(at.adjusted(3.5, 3.5, -4.5, -4.5));
+      }
+    }
+  }
   if (hasFocus()) {
     painter.setPen(QPen(palette().color(QPalette::Highlight), 1, Qt::DotLine));
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
@@ -637,8 +683,9 @@ bool TTreemapView::event(QEvent* event) {
       QToolTip::showText(help->globalPos(), TipOf(tiles_.tiles[static_cast<std::size_t>(tile)]),
                          this);
     } else if (TTreeNode* node = NodeAt(help->pos())) {
-      QToolTip::showText(help->globalPos(),
-                         PathOf(node) + "\n" + QString::fromStdString(node->Label()), this);
+      QString tip = PathOf(node) + "\n" + QString::fromStdString(node->Label());
+      if (node->Incomplete()) tip += "\n" + TReportModel::kIncompleteTip;
+      QToolTip::showText(help->globalPos(), tip, this);
     } else {
       QToolTip::hideText();
     }

@@ -32,8 +32,14 @@ class TTreemapView : public QWidget, public TTreeObserver {
 
   TTreeNode* Root() const { return root_; }
   void SetRoot(TTreeNode* node);
-  // Back to the root's parent (all top-level nodes above a top-level root).
+  // Back to the root's parent (all top-level nodes above a top-level root);
+  // nothing when CanGoUp() is false.
   void Up();
+  // Whether Up would show more: not at every top-level node, nor at the only one.
+  bool CanGoUp() const;
+  // Whether the picture is empty for want of bytes (a report of 0 bytes),
+  // as last laid out.
+  bool ShowsNothing() const { return empty_; }
   // The deepest folder drawn at a point of the widget, or null.
   TTreeNode* NodeAt(const QPoint& point) const;
   // Where a node was drawn last (empty when it was too small to draw).
@@ -139,5 +145,6 @@ class TTreemapView : public QWidget, public TTreeObserver {
   std::uint64_t generation_ = 0;  // the layout's, so a late result of an older one is dropped
   bool laidOut_ = false;
   bool dirty_ = true;
+  bool empty_ = false;  // folders to draw, all of 0 bytes
   QTimer redraw_;
 };

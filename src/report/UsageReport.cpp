@@ -36,6 +36,7 @@
 #include "report/ScanFiles.h"
 #include "report/TreemapView.h"
 #include "report/TypeColours.h"
+#include "scan/ScanDocument.h"
 
 namespace {
 // A stored list of whole numbers ("120,80"), those below `least` left out:
@@ -119,8 +120,20 @@ void TUsageReport::BuildWindow() {
   ProblemsWindow = new TProblemsWindow(this);
   scan_ =
       std::make_unique<TScanControl>(*this, tree_, *views_->Model(), *StatusBar1, *ProblemsWindow);
+  connect(ProblemsWindow, &TProblemsWindow::PathChosen, this, [this](const std::string& path) {
+    if (TTreeNode* line = tree_.LineOf(path)) views_->SelectNode(line);
+    raise();
+    activateWindow();
+  });
 
   output_ = std::make_unique<TReportOutput>(*this, tree_);
+  output_->SetScanTime([this] {
+    const auto& documents = scan_->Documents();
+    if (documents.empty()) return QDateTime();
+    // The scan that made the report; rescans since are parts of it.
+    return QDateTime::fromSecsSinceEpoch(
+        std::chrono::system_clock::to_time_t(documents.front()->Started()));
+  });
   RichEdit1 = output_->PrintText();
   output_->SetFont(resultField->font());
 

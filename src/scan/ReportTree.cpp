@@ -206,6 +206,53 @@ void TReportTree::SetResult(TTreeNode* node, std::int64_t bytes, bool failed, bo
   Relabelled(node);
 }
 
+void TReportTree::SetPartialResult(TTreeNode* node, std::int64_t bytes, std::int64_t files) {
+  node->incomplete_ = true;
+  // The mark is all the text form can keep of it: the size is only a lower bound.
+  SetResult(node, bytes, true, true, files);
+}
+
+TTreeNode* TReportTree::LineOf(const std::string& path) const {
+  const auto holds = [&path](const std::string& folder) {
+    if (folder.empty() || path.compare(0, folder.size(), folder) != 0) return false;
+    return path.size() == folder.size() || folder.back() == '/' || path[folder.size()] == '/';
+  };
+  TTreeNode* best = nullptr;
+  std::size_t bestLength = 0;
+  for (const auto& root : roots_) {
+    std::string line = PathOf(root.get());
+    if (!holds(line)) continue;
+    // One way down: at most one line below holds it, the one named for it.
+    for (TTreeNode* node = root.get(); node;) {
+      // Of several starting folders that hold it, the nearest one's line.
+      if (!best || line.size() > bestLength) {
+        best = node;
+        bestLength = line.size();
+      }
+      TTreeNode* inner = nullptr;
+      for (const auto& child : node->children_) {
+        std::string below = PathOf(child.get());
+        if (holds(below)) {
+          inner = child.get();
+          line = std::move(below);
+          break;
+        }
+      }
+      node = inner;
+    }
+  }
+  return best;
+}
+
+bool TReportTree::HasIncomplete() const {
+  for (const auto& root : roots_) {
+    for (const TTreeNode* n = root.get(); n; n = NextInTreeOrder(n)) {
+      if (n->incomplete_) return true;
+    }
+  }
+  return false;
+}
+
 void TReportTree::SetFiles(TTreeNode* node, std::int64_t files) {
   node->files_ = files < 0 ? -1 : files;
   // The label is the same; the views still show the count beside it.
@@ -336,6 +383,7 @@ void TReportTree::ReplaceSubtree(TTreeNode* node, TReportTree& scan, std::int64_
   const std::int64_t newFiles = fresh->files_;
   node->files_ = newFiles;
   node->newest_ = fresh->newest_;
+  node->incomplete_ = fresh->incomplete_;
   SetNumbers(node, newBytes, fresh->failed_, fresh->failedHere_);
 
   // Expanded again where the folder still has the line.

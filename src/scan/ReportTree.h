@@ -45,6 +45,10 @@ class TTreeNode {
   static constexpr std::int64_t kNoNewest = INT64_MIN;
   bool HasNewest() const { return newest_ != kNoNewest; }
   std::int64_t Newest() const { return newest_; }
+  // Stop ended the scan while the folder was being read: its numbers are
+  // what was measured until then, a lower bound, and its label is marked.
+  // Known only to the scan that made it: its text form cannot tell.
+  bool Incomplete() const { return incomplete_; }
   // The folder's name: the label after its size field and mark.
   std::string Name() const { return hasSize_ ? label_.substr(nameOffset_) : label_; }
 
@@ -65,6 +69,7 @@ class TTreeNode {
   bool hasSize_ = false;
   bool failed_ = false;
   bool failedHere_ = false;
+  bool incomplete_ = false;
 };
 
 // Told of every change, so a view can follow the tree without copying it.
@@ -121,6 +126,11 @@ class TReportTree {
   // The same with the count of files (SetFiles), told as one change.
   void SetResult(TTreeNode* node, std::int64_t bytes, bool failed, bool failedHere,
                  std::int64_t files);
+  // What a stopped scan had measured of a folder it was still reading: the
+  // numbers so far, marked as a lower bound, and the node Incomplete().
+  void SetPartialResult(TTreeNode* node, std::int64_t bytes, std::int64_t files);
+  // Whether some line holds only a stopped scan's numbers.
+  bool HasIncomplete() const;
   // The scan's count of files in the folder and below; -1: unknown.
   void SetFiles(TTreeNode* node, std::int64_t files);
   // The newest file below, told with the numbers that follow (SetResult).
@@ -144,6 +154,10 @@ class TReportTree {
   // cannot make one (a report from another system, a label edited to
   // something that is no name).
   static std::string PathOf(const TTreeNode* node);
+
+  // The deepest line whose folder is `path` or holds it (PathOf); null when
+  // no line does.
+  TTreeNode* LineOf(const std::string& path) const;
 
   std::size_t Count() const { return count_; }
   std::size_t TopLevelCount() const { return roots_.size(); }

@@ -168,6 +168,7 @@ ScanOutcome ReplayScan(const TScanDocument& document, const UsageOptions& option
   replay.Replay(document, application);
   ScanOutcome outcome;
   outcome.stopped = StopRequested;
+  if (outcome.stopped) replay.FinishOpenFolders();
   outcome.problems = replay.TakeProblems();
   outcome.leftOut = replay.LeftOutTally();
   outcome.unreadableStarts = replay.UnreadableStarts();

@@ -260,6 +260,22 @@ void TUsageDirectory::PostProcessDirectoryProcedure(const std::string&) {
   }
 }
 
+void TUsageDirectory::FinishOpenFolders() {
+  while (!open_.empty()) {
+    const TUsage record = open_.back();
+    open_.pop_back();
+    if (record.node && Tree) {
+      Tree->SetNewest(record.node, record.newest);
+      Tree->SetPartialResult(record.node, record.size, record.files);
+    }
+    if (!open_.empty()) {
+      AddBytes(open_.back(), record.size);
+      open_.back().files += record.files;
+      open_.back().newest = std::max(open_.back().newest, record.newest);
+    }
+  }
+}
+
 const char* const kScanStoppedText = "Stopped: the report is incomplete";
 
 const char* const kRescanStoppedText = "Stopped: the report is unchanged";
@@ -281,6 +297,7 @@ ScanOutcome Walk(const UsageOptions& options, TReportTree& tree, TMessagePump* a
   ScanOutcome outcome;
   // A scan cut short must not read as the real result.
   outcome.stopped = StopRequested;
+  if (outcome.stopped) walker.FinishOpenFolders();
   outcome.problems = walker.TakeProblems();
   outcome.leftOut = walker.LeftOutTally();
   outcome.unreadableStarts = walker.UnreadableStarts();
@@ -310,6 +327,8 @@ ScanOutcome RescanUsageFolder(TTreeNode* node, const UsageOptions& options, TRep
   ScanOutcome outcome = Walk(again, scan, application, statusLine, running);
   if (!outcome.stopped) {
     tree.ReplaceSubtree(node, scan, static_cast<std::int64_t>(options.MinSizeK) * 1024);
+    // Its own lines are whole now; those of an earlier stopped scan may not be.
+    outcome.reportIncomplete = tree.HasIncomplete();
   }
   if (statusLine) statusLine->ShowText(outcome.stopped ? kRescanStoppedText : DoneText(outcome));
   return outcome;
@@ -319,6 +338,8 @@ ScanOutcome RunUsageScan(const UsageOptions& options, TReportTree& tree, TMessag
                          TStatusLine* statusLine, TUsageDirectory** running) {
   if (options.ClearReport) tree.Clear();
   ScanOutcome outcome = Walk(options, tree, application, statusLine, running);
+  // Added to a report that a stopped scan left incomplete, it is still so.
+  if (!outcome.stopped && !options.ClearReport) outcome.reportIncomplete = tree.HasIncomplete();
   if (statusLine) statusLine->ShowText(outcome.stopped ? kScanStoppedText : DoneText(outcome));
   return outcome;
 }
@@ -357,6 +378,10 @@ std::string DoneText(const ScanOutcome& outcome, bool pointToProblems) {
     text = "Done, but " + std::to_string(outcome.unreadableStarts) +
            (outcome.unreadableStarts == 1 ? " starting folder" : " starting folders") +
            " could not be read";
+  }
+  if (outcome.reportIncomplete) {
+    text = outcome.unreadableStarts > 0 ? text + "; the report is still incomplete"
+                                        : "Done, but the report is still incomplete";
   }
   std::string details;
   const std::size_t problems = outcome.ReadProblems();

@@ -82,6 +82,12 @@ class TUsageDirectory : public TMyDirectory {
   const ::LeftOutCounts& LeftOutTally() const { return leftOut_; }
   std::size_t UnreadableStarts() const { return unreadableStarts_; }
 
+  // After a stop, gives the folders still open what was measured in them so
+  // far, innermost first, each carried into the one above as a finished
+  // folder would be; their lines are marked incomplete. The size limit does
+  // not take them away: their real size is not known.
+  void FinishOpenFolders();
+
   // Figures for progress displays.
   std::uint64_t FoldersSeen() const { return foldersSeen_; }
   std::uint64_t FilesSeen() const { return filesSeen_; }
@@ -130,7 +136,9 @@ class TUsageDirectory : public TMyDirectory {
 
 // How a scan ended.
 struct ScanOutcome {
-  bool stopped = false;               // ended by Stop: the report is incomplete
+  bool stopped = false;  // ended by Stop: the report is incomplete
+  // Not stopped, but lines of an earlier stopped scan stay in the report.
+  bool reportIncomplete = false;
   std::vector<ScanProblem> problems;  // read errors and left-out entries, in walk order
   LeftOutCounts leftOut{};
   std::size_t unreadableStarts = 0;  // starting folders that could not be opened
@@ -143,7 +151,8 @@ struct ScanOutcome {
 // reasons; empty when nothing was left out.
 std::string LeftOutText(const ScanOutcome& outcome);
 // How a scan that was not stopped ended: "All Done", or "Done, but 1
-// starting folder could not be read", with what was left out after it in
+// starting folder could not be read", or "Done, but the report is still
+// incomplete" (both joined by "; "), with what was left out after it in
 // brackets; `pointToProblems` adds the count of read problems and where to
 // see them.
 std::string DoneText(const ScanOutcome& outcome, bool pointToProblems = false);

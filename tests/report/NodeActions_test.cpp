@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -377,8 +378,119 @@ TEST_F(NodeActionsTest, TheTreemapMenuHasTheNodeCommands) {
   QContextMenuEvent event(QContextMenuEvent::Mouse, place.center().toPoint(),
                           window->Treemap1->mapToGlobal(place.center().toPoint()));
   QApplication::sendEvent(window->Treemap1, &event);
-  EXPECT_EQ(seen, "&Up\n-\n&Open in File Manager\n&Copy Path\n&Rescan Folder\nMove to &Trash...\n");
+  // At the only starting folder there is nothing above to go up to.
+  EXPECT_EQ(seen,
+            "&Up|off\n-\n&Open in File Manager\n&Copy Path\n&Rescan Folder\nMove to &Trash...\n");
   EXPECT_EQ(QGuiApplication::clipboard()->text(), root + "/a/a2");
+  // Below it, Up (Backspace) climbs back to it, and no further.
+  Select(*window, Find(window->Tree(), root + "/a"));
+  EXPECT_TRUE(window->Treemap1->CanGoUp());
+  QTest::keyClick(window->Treemap1, Qt::Key_Backspace);
+  EXPECT_EQ(window->Treemap1->Root(), window->Tree().TopLevel(0));
+  EXPECT_FALSE(window->Treemap1->CanGoUp());
+  QTest::keyClick(window->Treemap1, Qt::Key_Backspace);
+  EXPECT_EQ(window->Treemap1->Root(), window->Tree().TopLevel(0));
+
+  // Folders of 0 bytes have no area: nothing is drawn to click on.
+  window->Tree().LoadText("......0K  /nothing\r\n\t......0K  here\r\n");
+  Select(*window, window->Tree().TopLevel(0));
+  window->Treemap1->Redraw();
+  EXPECT_TRUE(window->Treemap1->ShowsNothing());
+  EXPECT_EQ(window->Treemap1->NodeAt(window->Treemap1->rect().center()), nullptr);
+  window->Tree().LoadText("......1K  /something\r\n");
+  window->Treemap1->Redraw();
+  EXPECT_FALSE(window->Treemap1->ShowsNothing());
+  EXPECT_EQ(window->Treemap1->NodeAt(window->Treemap1->rect().center()),
+            window->Tree().TopLevel(0));
+}
+
+// Stopped, the folders being read keep what was measured in them, for the
+// bars and the treemap too, marked incomplete until each is scanned again.
+TEST_F(NodeActionsTest, AStoppedScanShowsWhatItMeasuredUntilItsFoldersAreScannedAgain) {
+  const QString root = MakeFolders();
+  auto window = NewWindow();
+  window->resize(700, 600);
+  window->show();
+  Trigger(*window, "Treemap1");
+  // Stops at the next folder entered after a's own files were measured.
+  class StopInA : public TMessagePump, public TStatusLine {
+   public:
+    std::string a;
+    bool armed = false;
+    void ShowText(const std::string& text) override { armed = armed || text == a + "..."; }
+    void ProcessMessages() override {
+      if (armed) StopRequested = true;
+    }
+  } stopper;
+  stopper.a = (root + "/a").toStdString();
+  UsageOptions options;
+  options.Folders = {root.toStdString()};
+  options.Threads = 1;
+  RunUsageScan(options, window->Tree(), &stopper, &stopper);
+  StopRequested = false;
+  TTreeNode* top = window->Tree().TopLevel(0);
+  TTreeNode* a = Find(window->Tree(), root + "/a");
+  ASSERT_NE(a, nullptr);
+  EXPECT_TRUE(top->Incomplete());
+  EXPECT_TRUE(a->Incomplete());
+  EXPECT_GE(a->Bytes(), 10 * 1024);
+  EXPECT_GE(top->Bytes(), 3000 + 10 * 1024);
+  Select(*window, a);
+  const QModelIndex label = window->ViewIndexOf(a, TReportModel::kLabelColumn);
+  EXPECT_TRUE(label.data().toString().endsWith(" (incomplete)"))
+      << label.data().toString().toStdString();
+  EXPECT_EQ(label.data(Qt::EditRole).toString().toStdString(), a->Label());
+  EXPECT_GT(
+      window->ViewIndexOf(a, TReportModel::kShareColumn).data(TReportModel::kShareRole).toDouble(),
+      0.0);
+  Select(*window, top);
+  window->Treemap1->Redraw();
+  EXPECT_FALSE(window->Treemap1->RectOf(a).isEmpty());
+  Select(*window, a);
+  QDir().mkpath(VORN_SCREENSHOT_DIR);
+  window->grab().save(VORN_SCREENSHOT_DIR "/stopped-scan.png");
+
+  // A rescan of a makes a whole, not the report.
+  Trigger(*window, "RescanFolder1");
+  a = Find(window->Tree(), root + "/a");
+  ASSERT_NE(a, nullptr);
+  EXPECT_FALSE(a->Incomplete());
+  EXPECT_EQ(a->Bytes(), (10 + 2 + 40) * 1024);
+  EXPECT_TRUE(window->Tree().TopLevel(0)->Incomplete());
+  EXPECT_EQ(window->StatusText(), "Done, but the report is still incomplete");
+  Select(*window, window->Tree().TopLevel(0));
+  Trigger(*window, "RescanFolder1");
+  EXPECT_EQ(window->StatusText(), "All Done");
+  EXPECT_FALSE(window->Tree().HasIncomplete());
+}
+
+// A double click on a problem selects its folder in the report.
+TEST_F(NodeActionsTest, ADoubleClickedProblemSelectsItsFolder) {
+  const QString root = MakeFolders();
+  auto window = NewWindow();
+  window->show();
+  Scan(*window, root);
+  window->ProblemsWindow->SetProblems(
+      {{(root + "/c/c1/shut/f").toStdString(), "Permission denied"},
+       {(root + "/a/a2/y.bin").toStdString(), "Permission denied"}});
+  Trigger(*window, "Problems1");
+  QTableView* list = window->ProblemsWindow->List();
+  // Sorted by path, the second problem comes first.
+  list->sortByColumn(0, Qt::AscendingOrder);
+  QApplication::processEvents();
+  const auto doubleClick = [&](int row) {
+    ASSERT_FALSE(list->visualRect(list->model()->index(row, 1)).isEmpty());
+    const QPoint at = list->visualRect(list->model()->index(row, 1)).center();
+    // The second click of a double click is a press the view sees first.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mousePress(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+  };
+  doubleClick(0);
+  EXPECT_EQ(window->Tree().Selected(), Find(window->Tree(), root + "/a/a2"));
+  // A path below the report's lines: the nearest line that holds it.
+  doubleClick(1);
+  EXPECT_EQ(window->Tree().Selected(), Find(window->Tree(), root + "/c/c1"));
 }
 
 }  // namespace

@@ -197,6 +197,12 @@ TEST_F(ReportTest, PrintsToAPdfPageByPageWithinMarginsAndRemovesItsTemporaryFile
   // A label wider than the page wraps; deeper down it goes on under its own start.
   text += std::string(400, 'W') + "\r\n";
   text += "\t....9K  deep\r\n\t\t....5K  " + std::string(300, 'M') + "\r\n";
+  // Deep levels are indented no further than two fifths of the width, and
+  // say their level instead.
+  for (int level = 3; level <= 12; ++level) {
+    text += std::string(static_cast<std::size_t>(level), '\t') + "....1K  level" +
+            std::to_string(level) + "\r\n";
+  }
   window->Tree().LoadText(text);
   const QString pdf = TempPath("report.pdf");
   answer = [&](QDialog& d) {
@@ -210,7 +216,8 @@ TEST_F(ReportTest, PrintsToAPdfPageByPageWithinMarginsAndRemovesItsTemporaryFile
   Trigger(*window, "Print1");
   ASSERT_TRUE(QFileInfo::exists(pdf));
   EXPECT_EQ(LastErrorText(), "");
-  EXPECT_EQ(window->Printer().docName(), "Usage\\Report Vorntool");
+  // Named for the program and the starting folders: in the print queue and as the PDF's title.
+  EXPECT_EQ(window->Printer().docName(), "Usage Vorntool - folder0, folder1, folder2 and 148 more");
   // What was printed went through the hidden rich edit, in the report's font.
   EXPECT_TRUE(window->RichEdit1->toPlainText().startsWith("....100K  folder0\n\t.....1K  child0"));
   EXPECT_EQ(window->RichEdit1->font(), window->resultField->font());
@@ -219,11 +226,23 @@ TEST_F(ReportTest, PrintsToAPdfPageByPageWithinMarginsAndRemovesItsTemporaryFile
   if (info.isEmpty()) GTEST_SKIP() << "pdfinfo is not installed";
   const QRegularExpressionMatch pages = QRegularExpression("Pages:\\s+(\\d+)").match(info);
   ASSERT_TRUE(pages.hasMatch());
-  EXPECT_GT(pages.captured(1).toInt(), 3);  // 301 lines of 10 point do not fit one page
+  const int pageCount = pages.captured(1).toInt();
+  EXPECT_GT(pageCount, 3);  // 311 lines of 10 point do not fit one page
+  EXPECT_TRUE(info.contains(
+      QRegularExpression("Title:\\s+Usage Vorntool - folder0, folder1, folder2 and 148 more\\n")))
+      << info.toStdString();
   const QString printed = RunTool("pdftotext", {"-layout", pdf, "-"});
   EXPECT_TRUE(printed.contains("folder0"));
   EXPECT_TRUE(printed.contains("child149"));
-  EXPECT_FALSE(printed.contains("Vorntool"));  // no heading of its own
+  // Every page is headed by the folders, the date and its number of all.
+  const QStringList sheets = printed.split(QLatin1Char('\f'), Qt::SkipEmptyParts);
+  ASSERT_GE(sheets.size(), pageCount);
+  for (int n = 1; n <= pageCount; ++n) {
+    const QString top = sheets[n - 1].section(QLatin1Char('\n'), 0, 1);
+    EXPECT_TRUE(top.contains(QString("Page %1 of %2").arg(n).arg(pageCount))) << top.toStdString();
+    EXPECT_TRUE(top.contains("folder0, folder1")) << top.toStdString();
+    EXPECT_TRUE(top.contains("Printed ")) << top.toStdString();  // no scan in this run
+  }
   // Every word of every page keeps at least 15 mm from each edge of the paper.
   const QString boxes = RunTool("pdftotext", {"-bbox", pdf, "-"});
   const std::vector<PrintedWord> words = PrintedWords(boxes);
@@ -254,6 +273,27 @@ TEST_F(ReportTest, PrintsToAPdfPageByPageWithinMarginsAndRemovesItsTemporaryFile
     }
   }
   EXPECT_GT(pieces, 2);
+  // Levels indent by half an inch as far as two fifths of the width; deeper
+  // ones start there too, after their level.
+  const double widest = words.front().page.width() - 2 * least;
+  int cap = 0;
+  for (int level = 3; level <= 12; ++level) {
+    std::size_t i = 0;
+    while (i < words.size() && words[i].text != QString("level%1").arg(level)) ++i;
+    ASSERT_GE(i, 2u) << level;
+    const PrintedWord& marker = words[i - 2];
+    if (marker.text == QString::number(level) + QString::fromUtf8("\u00bb")) {
+      if (cap == 0) cap = level - 1;
+      // The level stands in the indentation; the size keeps the deepest column.
+      EXPECT_LT(marker.box.right(), margin + cap * 36.0) << level;
+      EXPECT_NEAR(words[i - 1].box.left(), margin + cap * 36.0, 1.0) << level;
+    } else {
+      EXPECT_EQ(cap, 0) << level;  // no shallower line after a deep one
+      EXPECT_NEAR(words[i - 1].box.left(), margin + level * 36.0, 1.0) << level;
+    }
+  }
+  ASSERT_GT(cap, 2);  // 12 levels of half an inch need more than the cap allows
+  EXPECT_LE(cap * 36.0, 0.4 * widest);
   // The temporary file is gone.
   EXPECT_TRUE(QDir(TmpFolder()).entryList(QDir::Files).isEmpty());
   // A copy for a person to look at.

@@ -242,9 +242,10 @@ TEST(UsageScan, TrailingSlashAndClearReportOff) {
   EXPECT_EQ(status.last, "All Done");
 }
 
-TEST(UsageScan, StopWhileEnteringAFolderLeavesOpenAncestorsBare) {
+TEST(UsageScan, StopKeepsWhatTheOpenFoldersMeasuredMarkedIncomplete) {
   TempTree t;
   t.File("q/done/f", 3072);
+  t.File("r/x/g", 2048);
   t.File("r/x/y/z/f", 1);
   // Stops at the message processing of the folder entered after y.
   class StopAfterY : public TMessagePump, public TStatusLine {
@@ -263,10 +264,35 @@ TEST(UsageScan, StopWhileEnteringAFolderLeavesOpenAncestorsBare) {
   TReportTree tree;
   UsageOptions o;
   o.Folders = {t.Path("q"), t.Path("r"), t.Path("q")};
+  // A size limit does not take away a folder whose real size is unknown.
+  o.MinSizeK = 1;
   const std::string text = Scan(o, tree, &ui, &ui);
-  EXPECT_EQ(text, "......3K  " + t.Path("q") + "\r\n\t......3K  done\r\n" + t.Path("r") +
-                      "\r\n\tx\r\n\t\ty\r\n");
+  // The open folders carry what was measured so far, up to the top, marked.
+  EXPECT_EQ(text, "......3K  " + t.Path("q") + "\r\n\t......3K  done\r\n......2K *" + t.Path("r") +
+                      "\r\n\t......2K *x\r\n\t\t......0K *y\r\n");
   EXPECT_EQ(ui.last, "Stopped: the report is incomplete");
+  ASSERT_EQ(tree.Count(), 5u);
+  EXPECT_FALSE(tree.NodeAt(1)->Incomplete());
+  for (int i = 2; i < 5; ++i) EXPECT_TRUE(tree.NodeAt(i)->Incomplete()) << i;
+  EXPECT_EQ(tree.NodeAt(3)->Bytes(), 2048);
+  EXPECT_EQ(tree.NodeAt(2)->Files(), 1);
+  EXPECT_TRUE(tree.HasIncomplete());
+
+  // A rescan of one open folder makes it whole, but not the report: its
+  // ancestors still lack what was never walked beside it.
+  Recorder status;
+  o.MinSizeK = 0;
+  StopRequested = false;
+  const ScanOutcome again = RescanUsageFolder(tree.NodeAt(4), o, tree, nullptr, &status);
+  EXPECT_FALSE(again.stopped);
+  EXPECT_EQ(status.last, "Done, but the report is still incomplete");
+  EXPECT_FALSE(tree.NodeAt(4)->Incomplete());
+  EXPECT_TRUE(tree.NodeAt(3)->Incomplete());
+  EXPECT_EQ(tree.NodeAt(3)->Bytes(), 2049);
+  // The starting folder scanned again makes the report whole.
+  RescanUsageFolder(tree.NodeAt(2), o, tree, nullptr, &status);
+  EXPECT_EQ(status.last, "All Done");
+  EXPECT_FALSE(tree.HasIncomplete());
 }
 
 TEST(UsageScan, TreeFullEndsTheScanWithTheInsertError) {
