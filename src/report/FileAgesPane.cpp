@@ -57,10 +57,7 @@ TFileAgesPane::TFileAgesPane(TUsageReport& window, TLargestFilesPane& largest)
 
   below_ = new QCheckBox("Below the Selected Fol&der");
   below_->setObjectName("AgesBelowFolder");
-  caption_ = new QLabel;
-  caption_->setObjectName("FileAgesCaption");
-  caption_->setTextFormat(Qt::PlainText);
-  caption_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  caption_ = NewPaneCaption("FileAgesCaption");
   setWidget(PanePage(*caption_, *below_, *table_));
 
   job_ = std::make_unique<TLatestJob<Result>>(this, [this](Result r) { Apply(std::move(r)); });

@@ -56,10 +56,7 @@ TFileTypesPane::TFileTypesPane(TUsageReport& window)
   header->setSortIndicator(kTotalColumn, Qt::DescendingOrder);
   table_->setSortingEnabled(true);
 
-  caption_ = new QLabel;
-  caption_->setObjectName("FileTypesCaption");
-  caption_->setTextFormat(Qt::PlainText);
-  caption_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  caption_ = NewPaneCaption("FileTypesCaption");
   clear_ = new QPushButton("C&lear");
   clear_->setObjectName("FileTypesClear");
   clear_->setEnabled(false);

@@ -63,10 +63,7 @@ TLargestFilesPane::TLargestFilesPane(TUsageReport& window)
 
   below_ = new QCheckBox("Below the Selected F&older");
   below_->setObjectName("LargestBelowFolder");
-  caption_ = new QLabel;
-  caption_->setObjectName("LargestFilesCaption");
-  caption_->setTextFormat(Qt::PlainText);
-  caption_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  caption_ = NewPaneCaption("LargestFilesCaption");
   more_ = new QPushButton("Show &More");
   more_->setObjectName("LargestShowMore");
   more_->setEnabled(false);

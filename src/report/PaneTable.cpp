@@ -34,3 +34,12 @@ QWidget* PanePage(QLabel& caption, QWidget& aside, QTableView& table) {
   layout->addWidget(&table, 1);
   return page;
 }
+
+QLabel* NewPaneCaption(const QString& objectName) {
+  auto* caption = new QLabel;
+  caption->setObjectName(objectName);
+  caption->setTextFormat(Qt::PlainText);
+  caption->setWordWrap(true);
+  caption->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  return caption;
+}

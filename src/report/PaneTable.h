@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 class QLabel;
 class QTableView;
 class QWidget;
@@ -12,3 +14,7 @@ void SetUpPaneTable(QTableView& table, int stretchColumn);
 // A pane's page: its caption with `aside` (a button, a check box) at its
 // right, over the list.
 QWidget* PanePage(QLabel& caption, QWidget& aside, QTableView& table);
+
+// A pane's caption: plain text that wraps onto a second line rather than
+// being cut off when the pane is narrow.
+QLabel* NewPaneCaption(const QString& objectName);
