@@ -64,9 +64,14 @@ QIcon DiskIcon(TDriveKind kind) {
   return icon("drive-harddisk", QStyle::SP_DriveHDIcon);
 }
 
+// Later, not at once: the page is refreshed when a scan that one of its
+// buttons started leaves the report empty, inside that button's click.
 void ClearLayout(QLayout* layout) {
   while (QLayoutItem* item = layout->takeAt(0)) {
-    delete item->widget();
+    if (QWidget* widget = item->widget()) {
+      widget->hide();
+      widget->deleteLater();
+    }
     delete item;
   }
 }

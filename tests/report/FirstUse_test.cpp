@@ -124,9 +124,23 @@ TEST_F(ReportTest, TheStartPageStandsForAnEmptyReportAndScansInOneClick) {
   window = NewWindow();
   window->show();
   QApplication::processEvents();
-  auto* recent = window->StartPage1->Recent->findChild<QCommandLinkButton*>("RecentScan1");
-  ASSERT_NE(recent, nullptr);
+  const auto recentScan = [&] {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return window->StartPage1->Recent->findChild<QCommandLinkButton*>("RecentScan1");
+  };
+  ASSERT_NE(recentScan(), nullptr);
   EXPECT_TRUE(window->grab().save(VORN_SCREENSHOT_DIR "/start-page.png"));
+
+  // Opened with every folder below the minimum size, nothing is left to show:
+  // the page comes back, and is made anew, while its button is being clicked.
+  window->UsageDialog()->Size->setText("99999999");
+  QTest::mouseClick(recentScan(), Qt::LeftButton);
+  EXPECT_EQ(window->Tree().TopLevelCount(), 0u);
+  EXPECT_EQ(window->Pages1->currentWidget(), static_cast<QWidget*>(window->StartPage1));
+
+  window->UsageDialog()->Size->setText("0");
+  QCommandLinkButton* recent = recentScan();
+  ASSERT_NE(recent, nullptr);
   recent->click();
   ASSERT_EQ(window->Tree().TopLevelCount(), 1u);
   EXPECT_EQ(TReportTree::PathOf(window->Tree().TopLevel(0)), QDir::homePath().toStdString());
