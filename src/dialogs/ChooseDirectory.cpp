@@ -2,12 +2,14 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <algorithm>
@@ -42,8 +44,6 @@ QIcon DriveIcon(TDriveKind kind) {
       return ThemeIcon("folder-remote", QStyle::SP_DriveNetIcon);
     case TDriveKind::CD:
       return ThemeIcon("media-optical", QStyle::SP_DriveCDIcon);
-    case TDriveKind::RamDisk:
-      return ThemeIcon("media-flash", QStyle::SP_ComputerIcon);
     case TDriveKind::Fixed:
       break;
   }
@@ -90,6 +90,13 @@ void CutFirstDirectory(QString& dir) {
 std::map<QString, QString>& FoldersByDrive() {
   static std::map<QString, QString> folders;
   return folders;
+}
+
+// `folder` or the nearest folder above it that is there, as a full path.
+QString NearestExistingFolder(const QString& folder) {
+  QString path = QDir::cleanPath(QDir(CurrentFolder()).absoluteFilePath(folder));
+  while (!QFileInfo(path).isDir() && path != "/") path = QFileInfo(path).path();
+  return path;
 }
 
 int DeepestMountIndex(const std::vector<TDriveInfo>& drives, const QString& folder) {
@@ -309,6 +316,11 @@ QString TChooseDirectory::ChosenDirectory() const {
   return DirectoryListBox1->Directory();
 }
 
+void TChooseDirectory::OpenAt(const QString& folder) {
+  if (folder.trimmed().isEmpty()) return;
+  DirectoryListBox1->ShowDirectory(NearestExistingFolder(folder));
+}
+
 QString TChooseDirectory::FolderCurrentOnDrive(const QString& mountPoint) {
   const std::vector<TDriveInfo> drives = ListDrives();
   const QString current = CurrentFolder();
@@ -350,6 +362,11 @@ void TChooseDirectory::resizeEvent(QResizeEvent* event) {
 }
 
 void TChooseDirectory::showEvent(QShowEvent* event) {
+  if (!event->spontaneous()) {
+    // Disks come and go, and folders are made and removed while it is closed.
+    DriveComboBox1->Refresh();
+    DirectoryListBox1->ShowDirectory(NearestExistingFolder(DirectoryListBox1->Directory()));
+  }
   if (!shownBefore_) {
     shownBefore_ = true;
     if (const QScreen* screen = QApplication::primaryScreen()) {

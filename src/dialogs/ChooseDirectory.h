@@ -76,7 +76,9 @@ class TDriveComboBox : public QComboBox {
 };
 
 // The modal folder picker of the settings dialog and the wizard. It opens
-// on the folder where it was left; at first the process's current folder.
+// on the folder its owner gives (OpenAt), else where it was left; at first
+// the process's current folder. Each showing reads the disks and the
+// folder afresh.
 class TChooseDirectory : public QDialog {
   Q_OBJECT
 
@@ -86,6 +88,10 @@ class TChooseDirectory : public QDialog {
 
   // The folder open in the list (not an entry that is merely highlighted).
   QString ChosenDirectory() const;
+  // Shows `folder`, or the nearest folder above it that is there (a relative
+  // one from the current folder), without changing the current folder; an
+  // empty text keeps the folder where it was left.
+  void OpenAt(const QString& folder);
 
   void DriveComboBox1Change();
   void FormResize();

@@ -1,6 +1,7 @@
 #include "dialogs/DialogCommon.h"
 
 #include "dialogs/ErrorBox.h"
+#include "settings/MyIniFile.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -27,4 +28,14 @@ void InitDialogResources() {
     return true;
   }();
   (void)done;
+}
+
+QString ConfigurationNameOf(const QString& settingsRoot) {
+  const QString prefix = kConfigurationsRoot + QLatin1Char('\\');
+  return settingsRoot.startsWith(prefix) ? settingsRoot.mid(prefix.size()) : QString();
+}
+
+QString CaptionFor(const QString& caption, const QString& settingsRoot) {
+  const QString name = ConfigurationNameOf(settingsRoot);
+  return name.isEmpty() ? caption : caption + QStringLiteral(" - ") + name;
 }

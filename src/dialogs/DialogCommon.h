@@ -20,6 +20,13 @@ inline const QString kRootFolderText = QStringLiteral("/");
 // height too: the desktop's own UI family, 11 pixels high.
 QFont DesignFont(bool bold = false);
 
+// The named configuration a settings root stands for; empty for the
+// default settings.
+QString ConfigurationNameOf(const QString& settingsRoot);
+// A window's caption followed by the named configuration in use
+// ("Usage Report - Work"); the caption alone on the default settings.
+QString CaptionFor(const QString& caption, const QString& settingsRoot);
+
 // The application's standard error box (ShowErrorBox in dialogs/ErrorBox.h).
 void ShowErrorMessage(QWidget* parent, const QString& text);
 

@@ -1,3 +1,4 @@
+#include <sys/statvfs.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
@@ -58,43 +59,15 @@ bool IsRemovableDevice(std::uint64_t device) {
 
 }  // namespace
 
-bool ClassifyMount(const QString& fsType, const QString& source, const QString& mountPoint,
-                   bool removableDevice, TDriveKind& kind) {
-  static const QStringList network = {
-      "nfs",       "nfs4",        "cifs",       "smb3",  "smbfs",
-      "ncpfs",     "afs",         "ceph",       "9p",    "glusterfs",
-      "lustre",    "davfs",       "fuse.sshfs", "sshfs", "fuse.glusterfs",
-      "fuse.s3fs", "fuse.rclone", "fuse.davfs2"};
-  if (IsPseudoFileSystem(fsType.toStdString())) return false;
-  if (network.contains(fsType)) {
-    kind = TDriveKind::Network;
-  } else if (fsType == "iso9660" || fsType == "udf") {
-    kind = TDriveKind::CD;
-  } else if (fsType == "tmpfs" || fsType == "ramfs") {
-    kind = TDriveKind::RamDisk;
-  } else if (mountPoint == "/") {
-    kind = TDriveKind::Fixed;  // whatever it is (an overlay in a container), the root is there
-  } else if (fsType == "squashfs" || !source.startsWith("/dev/")) {
-    return false;  // read-only images and file systems with no disk of their own
-  } else if (removableDevice || mountPoint.startsWith("/media/") ||
-             mountPoint.startsWith("/run/media/")) {
-    kind = TDriveKind::Removable;
-  } else {
-    kind = TDriveKind::Fixed;
-  }
-  return true;
-}
-
 std::vector<TDriveInfo> ListDrives() {
   std::map<QString, TDriveInfo> byMountPoint;
   std::map<QString, QString> labels;
   bool labelsRead = false;
   for (const MountInfo& mount : ReadMounts()) {
     const QString mountPoint = QString::fromStdString(mount.mountPoint);
-    const QString fsType = QString::fromStdString(mount.fsType);
     const QString source = QString::fromStdString(mount.source);
     TDriveInfo info;
-    if (!ClassifyMount(fsType, source, mountPoint, IsRemovableDevice(mount.device), info.kind)) {
+    if (!IsRealDisk(mount, IsRemovableDevice(mount.device), info.kind)) {
       byMountPoint.erase(mountPoint);  // mounted over by something not listed
       continue;
     }
@@ -121,6 +94,16 @@ std::vector<TDriveInfo> ListDrives() {
     if (mountPoint != "/") drives.push_back(info);
   }
   return drives;
+}
+
+bool ReadDiskSpace(const QString& mountPoint, TDiskSpace& space) {
+  struct statvfs fs {};
+  if (::statvfs(QFile::encodeName(mountPoint).constData(), &fs) != 0) return false;
+  const std::uint64_t unit = fs.f_frsize ? fs.f_frsize : fs.f_bsize;
+  space.total = std::uint64_t{fs.f_blocks} * unit;
+  space.used = std::uint64_t{fs.f_blocks - fs.f_bfree} * unit;
+  space.available = std::uint64_t{fs.f_bavail} * unit;
+  return true;
 }
 
 int ChangeCurrentFolder(const QString& folder) {

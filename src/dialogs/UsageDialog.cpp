@@ -6,8 +6,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <algorithm>
 
 #include "dialogs/ChooseDirectory.h"
 #include "dialogs/DialogCommon.h"
@@ -19,6 +21,7 @@
 namespace {
 
 const char* const kSectorSizeTooSmall = "Sector Size must be at least 1";
+const char* const kNotANumber = "'%s' is not a valid integer value for ";
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
                         const QRect& bounds) {
@@ -37,12 +40,20 @@ QLabel* MakeFieldLabel(QWidget* parent, const char* name, const QString& caption
   return label;
 }
 
+// Wide enough for the longest number it can hold, "-2147483648", whole.
 QLineEdit* MakeField(QWidget* parent, const char* name, const QString& text, int top) {
   auto* field = new QLineEdit(text, parent);
   field->setObjectName(name);
-  field->setGeometry(120, top, 65, 21);
+  const int digits = field->fontMetrics().horizontalAdvance(QStringLiteral("-2147483648"));
+  field->setGeometry(120, top, std::max(65, digits + 16), 21);
   return field;
 }
+
+// The field a number came from, for a message about it.
+struct TNumberField {
+  QLineEdit* field;
+  const char* caption;
+};
 
 QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const QString& caption,
                         const QRect& bounds) {
@@ -200,6 +211,8 @@ TUsageDialog::TUsageDialog(QWidget* owner, const QString& root)
   connect(pathEdit->lineEdit(), &QLineEdit::textEdited, this, [this] { pathEditChange(); });
   connect(pathEdit, &QComboBox::textActivated, this, [this] { pathEditChange(); });
   paths->viewport()->installEventFilter(this);
+  // Every page shows the buttons in the same places, whichever was laid out last.
+  connect(notebook, &QTabWidget::currentChanged, this, [this] { FormResize(); });
 
   ChooseDirectory = new TChooseDirectory(this);
   ChooseDirectory->setObjectName("ChooseDirectory");
@@ -288,10 +301,15 @@ void TUsageDialog::SelectPath(int index) {
 UsageOptions TUsageDialog::TakeScanOptions() {
   pathEdit->AddToHistory();
   UsageOptions options;
-  options.MaxDepth = StrToInt(Depth->text().toStdString());
-  options.MinSizeK = StrToInt(Size->text().toStdString());
+  const auto number = [this](QLineEdit* field) {
+    const std::string text = field->text().toStdString();
+    if (const std::optional<std::int32_t> value = TryStrToInt(text)) return *value;
+    throw EVorntoolsError(FormatMessage(kNotANumber, text) + FieldCaption(field).toStdString());
+  };
+  options.MaxDepth = number(Depth);
+  options.MinSizeK = number(Size);
   options.AllowForSectorSize = UseSectors->isChecked();
-  options.SectorBytes = StrToInt(SectorSize->text().toStdString());
+  options.SectorBytes = number(SectorSize);
   options.ClearReport = clearReport->isChecked();
   options.CountAllocated = countAllocated->isChecked();
   if (options.CountAllocated) options.AllowForSectorSize = false;
@@ -359,16 +377,34 @@ void TUsageDialog::UpdateCountingBoxes() {
   countHidden->setEnabled(!likeDu);
 }
 
+QString TUsageDialog::FieldCaption(const QLineEdit* field) const {
+  if (field == Depth) return QStringLiteral("Maximum Depth");
+  if (field == Size) return QStringLiteral("Minimum Size (K)");
+  return QStringLiteral("Sector Size");
+}
+
+void TUsageDialog::RefuseField(QLineEdit* field, const QString& message) {
+  notebook->setCurrentWidget(usageTab);
+  ShowErrorMessage(this, message);
+  field->setFocus(Qt::OtherFocusReason);
+  field->selectAll();
+}
+
 void TUsageDialog::OKButtonClick() {
-  // Text that is no number is reported when the scan is taken; a number
-  // that cannot round anything is refused here, where it can be corrected.
+  // A number that is wrong is refused here, where it can be corrected, by
+  // the name of its field.
+  for (QLineEdit* field : {Depth, Size, SectorSize}) {
+    const std::string text = field->text().toStdString();
+    if (!TryStrToInt(text)) {
+      RefuseField(field,
+                  QString::fromStdString(FormatMessage(kNotANumber, text)) + FieldCaption(field));
+      return;
+    }
+  }
   if (UseSectors->isChecked()) {
     const std::optional<std::int32_t> sector = TryStrToInt(SectorSize->text().toStdString());
     if (sector && *sector < 1) {
-      notebook->setCurrentWidget(usageTab);
-      ShowErrorMessage(this, QString::fromUtf8(kSectorSizeTooSmall));
-      SectorSize->setFocus(Qt::OtherFocusReason);
-      SectorSize->selectAll();
+      RefuseField(SectorSize, QString::fromUtf8(kSectorSizeTooSmall));
       return;
     }
   }
@@ -406,6 +442,7 @@ void TUsageDialog::DeleteDirectoryButtonClick() {
 }
 
 void TUsageDialog::BrowseButtonClick() {
+  ChooseDirectory->OpenAt(pathEdit->currentText());
   // Cancel in the chooser means "keep what I had", so only OK takes its folder.
   const bool chosen = ChooseDirectory->exec() == mrOk;
   // Back in the folder field either way: there Enter means OK, while on
@@ -422,6 +459,30 @@ void TUsageDialog::helpButtonClick() {
 
 void TUsageDialog::FormResize() {
   ResizeControls();
+  AlignPageButtons();
+}
+
+void TUsageDialog::AlignPageButtons() {
+  // Insert and Delete continue the column of OK to Cancel, in line with
+  // them wherever the tab bar and the page's frame put the pages.
+  const QWidget* pages = FoldersTab->parentWidget();
+  const QPoint origin = pages ? pages->mapTo(this, QPoint(0, 0)) : QPoint();
+  const int left = OKButton->x() - origin.x();
+  InsertDirectoryButton->move(left, CancelButton->y() + 40 - origin.y());
+  DeleteDirectoryButton->move(left, CancelButton->y() + 72 - origin.y());
+}
+
+void TUsageDialog::showEvent(QShowEvent* event) {
+  TMyDialog::showEvent(event);
+  if (event->spontaneous()) return;
+  setWindowTitle(CaptionFor(QStringLiteral("Usage Vorntool"), IniFile->SettingsRoot()));
+  // The pages are laid out now: the buttons take their places from them.
+  FormResize();
+  // The folder is what a user comes to change: typing replaces it, and
+  // Enter then scans what was typed.
+  notebook->setCurrentWidget(FoldersTab);
+  pathEdit->setFocus(Qt::OtherFocusReason);
+  pathEdit->lineEdit()->selectAll();
 }
 
 void TUsageDialog::resizeEvent(QResizeEvent* event) {

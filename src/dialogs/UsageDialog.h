@@ -51,7 +51,8 @@ class TUsageDialog : public TMyDialog {
   QStringList Folders() const;
   // The scan the dialog describes. Adds the folder field's text to its
   // history first, then converts Depth, Size and SectorSize in this order;
-  // raises the first conversion error ("'%s' is not a valid integer value"),
+  // raises the first conversion error ("'%s' is not a valid integer value
+  // for " and the field's caption),
   // then "Sector Size must be at least 1" when a sector size below 1 would be used.
   UsageOptions TakeScanOptions();
 
@@ -93,10 +94,16 @@ class TUsageDialog : public TMyDialog {
   TChooseDirectory* ChooseDirectory;
 
  protected:
+  void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void AlignPageButtons();
+  // The caption of a number field, as its messages name it.
+  QString FieldCaption(const QLineEdit* field) const;
+  // Shows the message and puts the user back in the field.
+  void RefuseField(QLineEdit* field, const QString& message);
   // Which counting boxes can be changed, from which are checked.
   void UpdateCountingBoxes();
 

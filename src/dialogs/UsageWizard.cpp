@@ -145,12 +145,17 @@ UsageOptions TUsageWizard::ScanOptions() const {
 
 void TUsageWizard::OnShowForm() {
   Notebook->setCurrentIndex(0);
-  setWindowTitle(QStringLiteral("Usage Wizard"));
+  setWindowTitle(CaptionFor(QStringLiteral("Usage Wizard"), IniFile->SettingsRoot()));
   UpdateButtons();
 }
 
 void TUsageWizard::UpdateButtons() {
   const int page = Notebook->currentIndex();
+  if (Notebook->currentWidget() == DirectoryPage) {
+    // Typing replaces the folder rather than going nowhere.
+    RootDirectory->setFocus(Qt::OtherFocusReason);
+    RootDirectory->selectAll();
+  }
   BtnBack->setVisible(page != 0);
   BtnNext->setDefault(page == kLastPage);
   if (page == kLastPage) {
@@ -175,6 +180,7 @@ void TUsageWizard::BtnBackClick() {
 }
 
 void TUsageWizard::BtnBrowseClick() {
+  ChooseDirectory->OpenAt(RootDirectory->text());
   // Cancel in the chooser means "keep what I had", so only OK takes its folder.
   if (ChooseDirectory->exec() == mrOk) RootDirectory->setText(ChooseDirectory->ChosenDirectory());
 }

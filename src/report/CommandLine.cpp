@@ -1,17 +1,51 @@
 #include "report/CommandLine.h"
 
-#include <cstring>
+#include <algorithm>
+#include <array>
+#include <string_view>
 
-std::optional<int> AnswerInfoOption(int argc, char** argv, std::ostream& out) {
-  if (argc < 2) return std::nullopt;
-  if (std::strcmp(argv[1], "--version") == 0) {
-    out << "vorntools " << VORNTOOLS_VERSION << "\n";
-    return 0;
+namespace {
+
+// The options the application object takes for itself, with a value or
+// not; it removes them before the program looks at its arguments.
+constexpr std::array<std::string_view, 12> kQtOptionsWithValue = {
+    "-platform",    "-platformpluginpath", "-platformtheme", "-plugin",
+    "-style",       "-stylesheet",         "-session",       "-qwindowgeometry",
+    "-qwindowicon", "-qwindowtitle",       "-display",       "-geometry"};
+constexpr std::array<std::string_view, 5> kQtFlags = {"-reverse", "-widgetcount", "-nograb",
+                                                      "-dograb", "-sync"};
+
+// "-style=fusion": an option with its value in one argument.
+bool IsOptionWithValue(const std::string& argument, std::string_view option) {
+  return argument.size() > option.size() && argument.compare(0, option.size(), option) == 0 &&
+         argument[option.size()] == '=';
+}
+
+// The arguments without Qt's own options, as the application object leaves them.
+std::vector<std::string> WithoutQtOptions(const std::vector<std::string>& arguments) {
+  std::vector<std::string> kept;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (i > 0 && std::any_of(kQtOptionsWithValue.begin(), kQtOptionsWithValue.end(),
+                             [&](std::string_view option) { return argument == option; })) {
+      ++i;  // its value
+      continue;
+    }
+    if (i > 0 &&
+        std::any_of(kQtOptionsWithValue.begin(), kQtOptionsWithValue.end(),
+                    [&](std::string_view option) { return IsOptionWithValue(argument, option); })) {
+      continue;
+    }
+    if (i > 0 && std::find(kQtFlags.begin(), kQtFlags.end(), argument) != kQtFlags.end()) continue;
+    kept.push_back(argument);
   }
-  if (std::strcmp(argv[1], "--help") != 0) return std::nullopt;
+  return kept;
+}
+
+void WriteUsage(std::ostream& out) {
   out << "Usage: vorntools [NAME]\n"
          "       vorntools --open FILE [NAME]\n"
-         "       vorntools --help | --version\n"
+         "       vorntools -h | --help | --version\n"
          "\n"
          "Usage Vorntool shows how much disk space each folder occupies, as an\n"
          "expandable tree. Without NAME the window starts on the default settings;\n"
@@ -21,10 +55,51 @@ std::optional<int> AnswerInfoOption(int argc, char** argv, std::ostream& out) {
          "\n"
          "  --open FILE  open a scan file, as File > Open Scan... does: one that\n"
          "               vorntools-scan --export, ncdu -o or gdu -o wrote\n"
-         "  --help       show this help\n"
+         "  -h, --help   show this help\n"
          "  --version    show the version\n"
          "\n"
          "Help > Help... (F1) opens the user guide; vorntools-scan writes the same\n"
          "report for scripts.\n";
-  return 0;
+}
+
+TStartRequest UsageError(std::ostream& err, const std::string& problem) {
+  err << "vorntools: " << problem << "\n"
+      << "Try 'vorntools --help' for more information.\n";
+  TStartRequest request;
+  request.exitStatus = 2;
+  return request;
+}
+
+bool IsOption(const std::string& argument) {
+  return argument.size() > 1 && argument[0] == '-';
+}
+
+}  // namespace
+
+TStartRequest ReadCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
+                              std::ostream& err) {
+  const std::vector<std::string> args = WithoutQtOptions(arguments);
+  TStartRequest request;
+  if (args.size() < 2) return request;
+  const std::string& first = args[1];
+  if (first == "--version") {
+    out << "vorntools " << VORNTOOLS_VERSION << "\n";
+    request.exitStatus = 0;
+    return request;
+  }
+  if (first == "-h" || first == "--help") {
+    WriteUsage(out);
+    request.exitStatus = 0;
+    return request;
+  }
+  if (first == "--open") {
+    if (args.size() < 3) return UsageError(err, "option '--open' needs a scan file");
+    request.openFile = args[2];
+    request.namePosition = 3;
+    if (args.size() > 3 && IsOption(args[3]))
+      return UsageError(err, "unknown option '" + args[3] + "'");
+    return request;
+  }
+  if (IsOption(first)) return UsageError(err, "unknown option '" + first + "'");
+  return request;
 }

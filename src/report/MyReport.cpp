@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMessageBox>
 
 #include "dialogs/DialogCommon.h"
 #include "dialogs/ErrorBox.h"
@@ -13,6 +14,7 @@
 #include "report/LoadConfig.h"
 #include "report/SaveConfig.h"
 #include "scan/Errors.h"
+#include "settings/MyIniFile.h"
 
 namespace {
 void CheckConfigurationName(const QString& name) {
@@ -104,6 +106,28 @@ void TMyReport::LoadConfiguration() {
   CheckConfigurationName(name);
   SetConfiguration(name);
   RestoreAll();
+}
+
+void TMyReport::DeleteConfiguration() {
+  if (ConfigurationNames().isEmpty())
+    throw EVorntoolsError("There is no saved configuration to delete");
+  TLoadConfig dialog(this);
+  dialog.setObjectName("DeleteConfig");
+  dialog.setWindowTitle("Delete Configuration");
+  if (ExecModal(dialog) != QDialog::Accepted) return;
+  const QString name = dialog.ComboBoxNames->currentText();
+  if (name == ConfigurationNameOf(IniFile->SettingsRoot())) {
+    throw EVorntoolsError(FormatMessage(
+        "The configuration '%s' is in use and cannot be deleted: load another one first",
+        name.toStdString()));
+  }
+  QMessageBox confirm(QMessageBox::Question, "Delete Configuration",
+                      QString("Delete the configuration '%1' and all its settings?").arg(name),
+                      QMessageBox::Yes | QMessageBox::No, this);
+  confirm.setObjectName("ConfirmDeleteConfig");
+  confirm.setDefaultButton(QMessageBox::No);
+  if (ExecModal(confirm) != QMessageBox::Yes) return;
+  TMyIniFile(kConfigurationsRoot).EraseSection(name);
 }
 
 void TMyReport::ReportError(const std::exception& e) {

@@ -38,6 +38,9 @@ class TMyReport : public TMyMainForm {
   void ChangeFont();
   void SaveConfiguration();
   void LoadConfiguration();
+  // Picks a saved configuration, asks, and removes its settings; the one
+  // in use is refused, as the window would write it back at its end.
+  void DeleteConfiguration();
 
   int SettingsVersion = 0;
   TMyDialog* Dialog = nullptr;

@@ -5,13 +5,17 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDockWidget>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QSplitter>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QTextEdit>
 #include <QTimer>
 #include <QTreeView>
+#include <algorithm>
 #include <exception>
 #include <utility>
 
@@ -34,6 +38,7 @@
 #include "report/ReportViews.h"
 #include "report/ScanControl.h"
 #include "report/ScanFiles.h"
+#include "report/StartPage.h"
 #include "report/TreemapView.h"
 #include "report/TypeColours.h"
 #include "scan/ScanDocument.h"
@@ -57,7 +62,10 @@ TUsageReport::TUsageReport(QWidget* owner, const QString& root) : TMyReport(owne
   BuildWindow();
   Wizard = new TUsageWizard(this, root);
   Dialog = new TUsageDialog(this, root);
+  SizeForScreen();
   RestoreAtStart();
+  setWindowTitle(CaptionFor("Usage Report", IniFile->SettingsRoot()));
+  ShowStartPageIfEmpty();
 }
 
 TUsageReport::~TUsageReport() {
@@ -83,6 +91,24 @@ void TUsageReport::RestoreAtStart() {
   }
 }
 
+void TUsageReport::SizeForScreen() {
+  // Only when nothing was stored: a stored place is the user's own.
+  if (IniFile->ReadText(Section, "Width", QString()).isEmpty() &&
+      QGuiApplication::primaryScreen()) {
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    SetFrameWidth(std::min(area.width(), std::max(800, area.width() * 3 / 5)));
+    SetFrameHeight(std::min(area.height(), std::max(600, area.height() * 3 / 4)));
+  }
+}
+
+void TUsageReport::ShowStartPageIfEmpty() {
+  const bool empty = tree_.TopLevelCount() == 0 && !scan_->Scanning();
+  QWidget* page = empty ? static_cast<QWidget*>(StartPage1) : Splitter1;
+  if (Pages1->currentWidget() == page) return;
+  if (empty) StartPage1->Refresh();
+  Pages1->setCurrentWidget(page);
+}
+
 void TUsageReport::FormDestroy() {
   try {
     SaveForm();
@@ -94,7 +120,6 @@ void TUsageReport::FormDestroy() {
 // ---------------------------------------------------------------- window
 
 void TUsageReport::BuildWindow() {
-  setWindowTitle("Usage Report");
   setFont(DesignFont());
   SetFrameLeft(200);
   SetFrameTop(110);
@@ -111,7 +136,9 @@ void TUsageReport::BuildWindow() {
   Splitter1 = views_->Splitter();
   resultField = views_->TreeView();
   Treemap1 = views_->Treemap();
-  setCentralWidget(Splitter1);
+  Pages1 = new QStackedWidget(this);
+  Pages1->setObjectName("Pages1");
+  setCentralWidget(Pages1);
 
   StatusBar1 = new QStatusBar(this);
   StatusBar1->setObjectName("StatusBar1");
@@ -145,6 +172,18 @@ void TUsageReport::BuildWindow() {
   comparison_ = new TReportComparison(*this);
   BuildMenu();
   nodeCommands_ = std::make_unique<TNodeCommands>(*this, tree_, *views_, *scan_);
+  StartPage1 = new TStartPage(*this);
+  Pages1->addWidget(StartPage1);
+  Pages1->addWidget(Splitter1);
+  Pages1->setCurrentWidget(Splitter1);
+  // Whatever empties or fills the report: a scan, New, a rescan, a file opened.
+  TReportModel* model = views_->Model();
+  for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved}) {
+    connect(model, signal, this, [this] { ShowStartPageIfEmpty(); });
+  }
+  connect(model, &QAbstractItemModel::modelReset, this, [this] { ShowStartPageIfEmpty(); });
+  connect(model, &QAbstractItemModel::layoutChanged, this, [this] { ShowStartPageIfEmpty(); });
+  connect(scan_.get(), &TScanControl::ScanningChanged, this, [this] { ShowStartPageIfEmpty(); });
   typeColours_ = new TTypeColours(this);
   Treemap1->ShowFiles(*scan_, *typeColours_);
   connect(views_.get(), &TReportViews::TreemapFileClicked, this,
@@ -189,7 +228,8 @@ void TUsageReport::BuildMenu() {
   file->setObjectName("File1");
   file->menuAction()->setObjectName("File1Item");
   item(file, "New1", "&New...", this, &TUsageReport::New1Click);
-  item(file, "SaveAs1", "Save &As...", output, &TReportOutput::SaveAs);
+  item(file, "SaveAs1", "Save &As...", output, &TReportOutput::SaveAs,
+       QKeySequence(Qt::CTRL | Qt::Key_S));
   separator(file, "N8");
   item(file, "OpenScan1", "&Open Scan...", scanFiles_, &TScanFiles::OpenScan,
        QKeySequence(Qt::CTRL | Qt::Key_O));
@@ -199,14 +239,17 @@ void TUsageReport::BuildMenu() {
   item(file, "Wizard1", "&Wizard...", this, &TUsageReport::Wizard1Click, QKeySequence(Qt::Key_F6));
   separator(file, "N1");
   item(file, "SetupPrinter1", "Setup Printer...", output, &TReportOutput::SetupPrinter);
-  item(file, "Print1", "&Print...", output, &TReportOutput::Print);
+  item(file, "Print1", "&Print...", output, &TReportOutput::Print,
+       QKeySequence(Qt::CTRL | Qt::Key_P));
   separator(file, "N6");
   item(file, "LoadConfiguration1", "Load Configuration...", this,
        &TUsageReport::LoadConfiguration1Click);
   item(file, "SaveConfiguration1", "Save Configuration...", this,
        &TUsageReport::SaveConfiguration1Click);
+  item(file, "DeleteConfiguration1", "De&lete Configuration...", this,
+       &TUsageReport::DeleteConfiguration1Click);
   separator(file, "N7");
-  item(file, "Exit1", "E&xit", this, &TUsageReport::Exit1Click);
+  item(file, "Exit1", "E&xit", this, &TUsageReport::Exit1Click, QKeySequence(Qt::CTRL | Qt::Key_Q));
 
   QMenu* edit = MainMenu1->addMenu("&Edit");
   edit->setObjectName("Edit1");
@@ -220,8 +263,8 @@ void TUsageReport::BuildMenu() {
   AddItem(edit, "Copy1", "Copy", QKeySequence(Qt::CTRL | Qt::Key_C));
   AddItem(edit, "Paste1", "Paste", QKeySequence(Qt::CTRL | Qt::Key_V));
   separator(edit, "N4");
-  item(edit, "Expand1", "Expand", this, &TUsageReport::Expand1Click);
-  item(edit, "Contract1", "Contract", this, &TUsageReport::Contract1Click);
+  item(edit, "Expand1", "&Expand", this, &TUsageReport::Expand1Click);
+  item(edit, "Contract1", "&Contract", this, &TUsageReport::Contract1Click);
   separator(edit, "N3");
   item(edit, "Font1", "&Font...", this, &TUsageReport::Font1Click);
 
@@ -511,6 +554,15 @@ void TUsageReport::LoadConfiguration1Click() {
 
 void TUsageReport::SaveConfiguration1Click() {
   Command([this] { SaveConfiguration(); });
+}
+
+void TUsageReport::DeleteConfiguration1Click() {
+  Command([this] { DeleteConfiguration(); });
+}
+
+void TUsageReport::SetConfiguration(const QString& name) {
+  TMyReport::SetConfiguration(name);
+  setWindowTitle(CaptionFor("Usage Report", IniFile->SettingsRoot()));
 }
 
 void TUsageReport::Exit1Click() {

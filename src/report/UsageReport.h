@@ -15,6 +15,7 @@ class QDockWidget;
 class QMenu;
 class QMenuBar;
 class QSplitter;
+class QStackedWidget;
 class QStatusBar;
 class QTextEdit;
 class QTreeView;
@@ -30,6 +31,7 @@ class TReportOutput;
 class TReportViews;
 class TScanControl;
 class TScanFiles;
+class TStartPage;
 class TTreemapView;
 class TUsageDialog;
 class TUsageWizard;
@@ -50,6 +52,8 @@ class TUsageReport : public TMyReport {
 
   void ReadSettings() override;
   void WriteSettings() override;
+  // Switches as the base does; the title then names the configuration.
+  void SetConfiguration(const QString& name) override;
   void ScanFromDialog() override;
   void ScanFromWizard() override;
   TFontDialog* GetFontDialog() override;
@@ -106,6 +110,9 @@ class TUsageReport : public TMyReport {
   QSplitter* Splitter1 = nullptr;  // the tree over the treemap
   TTreemapView* Treemap1 = nullptr;
   TFontDialog* FontDialog1 = nullptr;
+  // The start page while the report is empty, the report's views otherwise.
+  QStackedWidget* Pages1 = nullptr;
+  TStartPage* StartPage1 = nullptr;
 
   // Command handlers of the window itself, as the menu calls them; the
   // others go straight to the part of the window they belong to.
@@ -114,6 +121,7 @@ class TUsageReport : public TMyReport {
   void Wizard1Click();
   void LoadConfiguration1Click();
   void SaveConfiguration1Click();
+  void DeleteConfiguration1Click();
   void Exit1Click();
   void Sort1Click();
   void Expand1Click();
@@ -134,6 +142,10 @@ class TUsageReport : public TMyReport {
   QAction* AddItem(QMenu* menu, const char* name, const QString& caption,
                    const QKeySequence& shortcut = {});
   void RestoreAtStart();
+  // The start page when there is no report and no scan runs, else the report.
+  void ShowStartPageIfEmpty();
+  // A first window without a stored place takes a good part of the screen.
+  void SizeForScreen();
   void FormDestroy();
 
   // Declared before the parts that refer to it, so it goes after them.

@@ -1,8 +1,11 @@
 #include <signal.h>
 
 #include <QApplication>
+#include <QFile>
 #include <iostream>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "dialogs/About.h"
 #include "dialogs/DialogCommon.h"
@@ -12,8 +15,11 @@
 #include "settings/MyIniFile.h"
 
 int main(int argc, char** argv) {
-  // Answered before the application object exists, so they need no display.
-  if (const auto status = AnswerInfoOption(argc, argv, std::cout)) return *status;
+  // Answered before the application object exists, so they need no display,
+  // and a mistyped option ends the program before any setting is made.
+  const TStartRequest request =
+      ReadCommandLine(std::vector<std::string>(argv, argv + argc), std::cout, std::cerr);
+  if (request.exitStatus) return *request.exitStatus;
 
   StopRequested = false;
   // A file-size limit fails a save (EFBIG), which is reported like a full
@@ -26,20 +32,13 @@ int main(int argc, char** argv) {
   InitDialogResources();
   QApplication::setWindowIcon(MainIcon());
 
-  // "--open FILE" first opens a scan file; a configuration's name may follow.
-  const QStringList arguments = QCoreApplication::arguments();
-  const bool open = arguments.size() > 1 && arguments[1] == QLatin1String("--open");
-  if (open && arguments.size() < 3) {
-    std::cerr << "vorntools: option '--open' needs a scan file\n";
-    return 2;
-  }
   // An argument with no file-name part ("D:\Configs\") gives the default root.
-  const QString root = MakeSettingsRoot(open ? 3 : 1);
+  const QString root = MakeSettingsRoot(request.namePosition);
 
   // The report window restores everything as it is made, runs the program's
   // one loop while it is shown, and saves everything as it goes.
   auto report = std::make_unique<TUsageReport>(nullptr, root);
-  if (open) report->OpenAtStart(arguments[2]);
+  if (!request.openFile.empty()) report->OpenAtStart(QFile::decodeName(request.openFile.c_str()));
   report->Exec();
   report.reset();
   return 0;

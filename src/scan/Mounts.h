@@ -18,3 +18,13 @@ std::vector<MountInfo> ReadMounts();
 
 // proc, sysfs, devtmpfs, cgroup and their like.
 bool IsPseudoFileSystem(const std::string& fsType);
+
+// What a person would call a disk, by what holds its files.
+enum class DiskType { Fixed, Removable, Network, CD };
+
+// Whether a mounted file system is a disk a person would look at or scan,
+// and which kind: not a kernel pseudo file system, not memory (tmpfs,
+// ramfs: /dev/shm, /run, a sandbox's scratch space), not a read-only image
+// (squashfs snaps) and not an overlay or anything else without a disk of
+// its own; "/" always is one. `removableDevice`: its device says it is.
+bool IsRealDisk(const MountInfo& mount, bool removableDevice, DiskType& type);

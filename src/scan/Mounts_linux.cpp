@@ -2,6 +2,7 @@
 
 #include <sys/sysmacros.h>
 
+#include <algorithm>
 #include <array>
 #include <fstream>
 #include <sstream>
@@ -37,6 +38,36 @@ bool IsPseudoFileSystem(const std::string& fsType) {
     if (fsType == name) return true;
   }
   return false;
+}
+
+bool IsRealDisk(const MountInfo& mount, bool removableDevice, DiskType& type) {
+  static constexpr std::array<std::string_view, 18> kNetwork = {
+      "nfs",       "nfs4",        "cifs",       "smb3",  "smbfs",
+      "ncpfs",     "afs",         "ceph",       "9p",    "glusterfs",
+      "lustre",    "davfs",       "fuse.sshfs", "sshfs", "fuse.glusterfs",
+      "fuse.s3fs", "fuse.rclone", "fuse.davfs2"};
+  const std::string& fs = mount.fsType;
+  const auto startsWith = [](const std::string& text, std::string_view prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+  };
+  if (IsPseudoFileSystem(fs)) return false;
+  if (std::find(kNetwork.begin(), kNetwork.end(), fs) != kNetwork.end()) {
+    type = DiskType::Network;
+  } else if (mount.mountPoint == "/") {
+    type = DiskType::Fixed;  // whatever it is (an overlay in a container), the root is there
+  } else if (fs == "tmpfs" || fs == "ramfs") {
+    return false;  // memory, gone at the next start
+  } else if (fs == "iso9660" || fs == "udf") {
+    type = DiskType::CD;
+  } else if (fs == "squashfs" || !startsWith(mount.source, "/dev/")) {
+    return false;  // read-only images and file systems with no disk of their own
+  } else if (removableDevice || startsWith(mount.mountPoint, "/media/") ||
+             startsWith(mount.mountPoint, "/run/media/")) {
+    type = DiskType::Removable;
+  } else {
+    type = DiskType::Fixed;
+  }
+  return true;
 }
 
 std::vector<MountInfo> ReadMounts() {

@@ -345,6 +345,15 @@ bool TIniDocument::KeyExists(const TKeyPath& path) const {
   return false;
 }
 
+bool TIniDocument::RemoveKey(const TKeyPath& path) {
+  if (path.empty()) return false;  // the root holds everything
+  const auto below = [&path](const TIniSection& section) { return StartsWith(section.path, path); };
+  const auto gone = std::remove_if(sections_.begin(), sections_.end(), below);
+  const bool removed = gone != sections_.end();
+  sections_.erase(gone, sections_.end());
+  return removed;
+}
+
 std::vector<std::string> TIniDocument::ChildNames(const TKeyPath& path) const {
   std::vector<std::string> names;
   for (const TIniSection& section : sections_) {

@@ -39,6 +39,8 @@ class TIniDocument {
 
   // The stored form of a value, or nothing when the key or value is missing.
   std::optional<std::string> RawValue(const TKeyPath& path, const std::string& name) const;
+  // Removes a key with its values and every key below it; false when there was none.
+  bool RemoveKey(const TKeyPath& path);
   // Sets a value, creating its key; returns true when the key was created.
   bool SetText(const TKeyPath& path, const std::string& name, const std::string& text);
 

@@ -279,6 +279,17 @@ bool TMyIniFile::SectionExists(const QString& section) const {
   return QFileInfo::exists(where.file) && Snapshot(where).KeyExists(Join(where.rootPath, section));
 }
 
+void TMyIniFile::EraseSection(const QString& section) {
+  const TStoreLocation where = Locate(root_);
+  const TKeyPath path = Join(where.rootPath, section);
+  const TChangeResult result = ModifyStore(where, [&](TIniDocument& doc) {
+    doc.RemoveKey(path);
+    return false;
+  });
+  if (result == TChangeResult::ValueFailed)
+    throw ERegistryException(FormatMessage("Failed to delete key %s", Bytes(section)));
+}
+
 void TMyIniFile::ReadListBox(const QString& section, const QString& name,
                              QStringList& items) const {
   items.clear();

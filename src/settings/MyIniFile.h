@@ -54,6 +54,8 @@ class TMyIniFile {
   void ReadSectionNames(QStringList& names) const;
   // True when the key (a section below the root) exists.
   bool SectionExists(const QString& section) const;
+  // Removes the key (a section below the root) with everything in and below it.
+  void EraseSection(const QString& section);
 
   // Lists live in the key "section followed directly by name": "Count" and Item1...
   void ReadListBox(const QString& section, const QString& name, QStringList& items) const;

@@ -282,7 +282,10 @@ TEST(DriveComboBox, EntryTextsAndKinds) {
       {"cifs", "//server/share", "/mnt/share", false, true, TDriveKind::Network},
       {"fuse.sshfs", "me@host:", "/mnt/ssh", false, true, TDriveKind::Network},
       {"iso9660", "/dev/sr0", "/media/cdrom", true, true, TDriveKind::CD},
-      {"tmpfs", "tmpfs", "/tmp", false, true, TDriveKind::RamDisk},
+      {"tmpfs", "tmpfs", "/tmp", false, false, TDriveKind::Fixed},
+      {"tmpfs", "tmpfs", "/dev/shm", false, false, TDriveKind::Fixed},
+      {"tmpfs", "none", "/mnt/sandbox/env", false, false, TDriveKind::Fixed},
+      {"cgroup2", "cgroup2", "/sys/fs/cgroup", false, false, TDriveKind::Fixed},
       {"proc", "proc", "/proc", false, false, TDriveKind::Fixed},
       {"sysfs", "sysfs", "/sys", false, false, TDriveKind::Fixed},
       {"squashfs", "/dev/loop3", "/snap/core/1", false, false, TDriveKind::Fixed},
@@ -290,7 +293,11 @@ TEST(DriveComboBox, EntryTextsAndKinds) {
   };
   for (const Case& c : cases) {
     TDriveKind kind = TDriveKind::Fixed;
-    const bool listed = ClassifyMount(c.fsType, c.source, c.mountPoint, c.removable, kind);
+    MountInfo mount;
+    mount.fsType = c.fsType;
+    mount.source = c.source;
+    mount.mountPoint = c.mountPoint;
+    const bool listed = IsRealDisk(mount, c.removable, kind);
     EXPECT_EQ(listed, c.listed) << c.fsType << " at " << c.mountPoint;
     if (listed) {
       EXPECT_EQ(kind, c.kind) << c.fsType << " at " << c.mountPoint;

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -53,6 +54,9 @@ TEST(Screenshots, EveryWindowIsSavedForALookAndClipsNoText) {
   TIsolatedSettings settings;
   TUsageDialog dialog(nullptr, kDefaultSettingsRoot);
   dialog.RestoreForm();
+  // The longest numbers the fields take, to see them whole.
+  dialog.Depth->setText(QStringLiteral("2147483647"));
+  dialog.Size->setText(QStringLiteral("-2147483648"));
   for (int page = 0; page < dialog.notebook->count(); ++page) {
     dialog.notebook->setCurrentIndex(page);
     dialog.UseSectors->setChecked(true);

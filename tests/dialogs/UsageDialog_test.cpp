@@ -35,7 +35,11 @@ class UsageDialogTest : public ::testing::Test {
     QTest::mouseClick(paths->viewport(), Qt::LeftButton, {},
                       paths->visualItemRect(paths->item(row)).center());
   }
-  void Type(const QString& text) { QTest::keyClicks(dialog_->pathEdit->lineEdit(), text); }
+  // Types at the end of the field (showing the dialog selects its text).
+  void Type(const QString& text) {
+    dialog_->pathEdit->lineEdit()->end(false);
+    QTest::keyClicks(dialog_->pathEdit->lineEdit(), text);
+  }
 
   TIsolatedSettings settings_;
   std::unique_ptr<TUsageDialog> dialog_;
@@ -136,8 +140,9 @@ TEST_F(UsageDialogTest, ResizingFollowsTheRulesInPixels) {
   EXPECT_EQ(d.InsertDirectoryButton->geometry(), insert.translated(100, 0));
   EXPECT_EQ(d.DeleteDirectoryButton->geometry(), remove.translated(100, 0));
   EXPECT_EQ(d.notebook->geometry(), d.rect());
-  // The Usage page has no rules.
-  EXPECT_EQ(d.Depth->geometry(), QRect(120, 20, 65, 21));
+  // The Usage page has no rules; its fields show their longest numbers whole.
+  EXPECT_EQ(d.Depth->geometry().topLeft(), QPoint(120, 20));
+  EXPECT_GT(d.Depth->width(), d.Depth->fontMetrics().horizontalAdvance("-2147483648"));
 
   // The rules as measured at the design size: W - 161 etc. against the outer
   // frame of 458 by 300; without a frame (offscreen) the same distances.
@@ -331,9 +336,12 @@ TEST_F(UsageDialogTest, BrowseTakesTheChosenFolderOnlyOnOk) {
   EXPECT_EQ(d.pathEdit->currentText(), "/");
   EXPECT_EQ(Items(), QStringList{"/"});
 
-  OnNextModal([&](QWidget*) { QTest::mouseClick(d.ChooseDirectory->OK, Qt::LeftButton); });
-  QTest::mouseClick(d.BrowseButton, Qt::LeftButton);
   const QString picked = QDir(tree.path() + "/picked").canonicalPath();
+  OnNextModal([&](QWidget*) {
+    ASSERT_EQ(d.ChooseDirectory->DirectoryListBox1->SetDirectory(picked), 0);
+    QTest::mouseClick(d.ChooseDirectory->OK, Qt::LeftButton);
+  });
+  QTest::mouseClick(d.BrowseButton, Qt::LeftButton);
   EXPECT_EQ(QDir(d.pathEdit->currentText()).canonicalPath(), picked);
   EXPECT_EQ(Items(), QStringList{d.pathEdit->currentText()}) << "replaces the selected folder";
 

@@ -169,8 +169,12 @@ TEST_F(UsageWizardTest, BrowseTakesTheChosenFolderOnlyOnOk) {
   OnNextModal([&](QWidget*) { QTest::keyClick(w.ChooseDirectory, Qt::Key_Escape); });
   QTest::mouseClick(w.BtnBrowse, Qt::LeftButton);
   EXPECT_EQ(w.RootDirectory->text(), "/");
-  OnNextModal(
-      [&](QWidget*) { QTest::keyClick(w.ChooseDirectory->DirectoryListBox1, Qt::Key_Return); });
+  // The chooser opens at the field's folder, so the user goes to another one.
+  OnNextModal([&](QWidget*) {
+    EXPECT_EQ(w.ChooseDirectory->ChosenDirectory(), "/");
+    ASSERT_EQ(w.ChooseDirectory->DirectoryListBox1->SetDirectory(here), 0);
+    QTest::keyClick(w.ChooseDirectory->DirectoryListBox1, Qt::Key_Return);
+  });
   QTest::mouseClick(w.BtnBrowse, Qt::LeftButton);
   EXPECT_EQ(w.RootDirectory->text(), here);
 }

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -14,8 +16,12 @@ struct Outcome {
 // Runs the built window program with no display at all and a platform that
 // would need one: only an answer given before the application object exists
 // can succeed.
-Outcome RunWithoutDisplay(const QStringList& arguments) {
+Outcome RunWithoutDisplay(const QStringList& arguments, const QString& home = {}) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  if (!home.isEmpty()) {
+    env.insert("XDG_CONFIG_HOME", home + "/config");
+    env.insert("XDG_DATA_HOME", home + "/data");
+  }
   env.remove("DISPLAY");
   env.remove("WAYLAND_DISPLAY");
   env.insert("QT_QPA_PLATFORM", "xcb");
@@ -39,10 +45,29 @@ TEST(CommandLine, HelpAndVersionAnswerWithoutADisplay) {
   EXPECT_EQ(help.status, 0) << help.err.toStdString();
   EXPECT_TRUE(help.out.startsWith("Usage: vorntools [NAME]\n")) << help.out.toStdString();
 
+  const Outcome shortHelp = RunWithoutDisplay({"-h"});
+  EXPECT_EQ(shortHelp.status, 0) << shortHelp.err.toStdString();
+  EXPECT_EQ(shortHelp.out, help.out);
+
   // Anything else names a configuration and starts the window, which needs the display.
   const Outcome named = RunWithoutDisplay({"--helpless"});
   EXPECT_NE(named.status, 0);
   EXPECT_EQ(named.out, QString());
+}
+
+TEST(CommandLine, AnUnknownOptionIsAUsageErrorThatCreatesNothing) {
+  QTemporaryDir home;
+  ASSERT_TRUE(home.isValid());
+  for (const QStringList& arguments :
+       {QStringList{"--bogus"}, QStringList{"-x", "Work"}, QStringList{"--open"},
+        QStringList{"--open", "scan.json", "--bogus"}}) {
+    const Outcome outcome = RunWithoutDisplay(arguments, home.path());
+    EXPECT_EQ(outcome.status, 2) << arguments.join(' ').toStdString();
+    EXPECT_EQ(outcome.out, QString());
+    EXPECT_TRUE(outcome.err.contains("vorntools --help")) << outcome.err.toStdString();
+    EXPECT_EQ(QDir(home.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList())
+        << "no settings, no configuration";
+  }
 }
 
 }  // namespace

@@ -42,7 +42,7 @@ TEST_F(ReportTest, MenuHasEveryItemInOrderWithCaptionsAndShortcuts) {
   }
   const QStringList expected = {"&File",
                                 "&New...|",
-                                "Save &As...|",
+                                "Save &As...|Ctrl+S",
                                 "-",
                                 "&Open Scan...|Ctrl+O",
                                 "&Export Scan...|",
@@ -51,12 +51,13 @@ TEST_F(ReportTest, MenuHasEveryItemInOrderWithCaptionsAndShortcuts) {
                                 "&Wizard...|F6",
                                 "-",
                                 "Setup Printer...|",
-                                "&Print...|",
+                                "&Print...|Ctrl+P",
                                 "-",
                                 "Load Configuration...|",
                                 "Save Configuration...|",
+                                "De&lete Configuration...|",
                                 "-",
-                                "E&xit|",
+                                "E&xit|Ctrl+Q",
                                 "&Edit",
                                 "&Sort|",
                                 "F&ind...|Ctrl+F",
@@ -65,8 +66,8 @@ TEST_F(ReportTest, MenuHasEveryItemInOrderWithCaptionsAndShortcuts) {
                                 "Copy|Ctrl+C",
                                 "Paste|Ctrl+V",
                                 "-",
-                                "Expand|",
-                                "Contract|",
+                                "&Expand|",
+                                "&Contract|",
                                 "-",
                                 "&Font...|",
                                 "&View",
@@ -193,7 +194,7 @@ TEST_F(ReportTest, InvalidNumberIsReportedInTheStandardErrorBoxAndNothingRuns) {
     return int(QMessageBox::Ok);
   };
   Trigger(*window, "Dialog1");
-  EXPECT_EQ(boxText, "'abc' is not a valid integer value.");
+  EXPECT_EQ(boxText, "'abc' is not a valid integer value for Maximum Depth.");
   EXPECT_EQ(boxTitle, ApplicationTitle());
   EXPECT_EQ(boxIcon, QMessageBox::Critical);
   EXPECT_EQ(buttons, 1);
@@ -211,7 +212,7 @@ TEST_F(ReportTest, InvalidNumberIsReportedInTheStandardErrorBoxAndNothingRuns) {
     return int(QMessageBox::Ok);
   };
   Trigger(*window, "Dialog1");
-  EXPECT_EQ(LastErrorText(), "'32k' is not a valid integer value.");
+  EXPECT_EQ(LastErrorText(), "'32k' is not a valid integer value for Sector Size.");
   EXPECT_EQ(window->Tree().TextForm(), "kept\r\n");
 }
 
@@ -501,18 +502,26 @@ TEST_F(ReportTest, RealModalDialogsWithoutTheTestHook) {
   auto window = NewWindow();
   window->show();
   QApplication::processEvents();
+  bool refused = false;
   TModalDriver driver([&](QWidget* modal) {
     if (auto* dialog = qobject_cast<TUsageDialog*>(modal)) {
+      // OK refuses the wrong number and the dialog comes back; then Cancel.
+      // Clicked from the loop, as the box OK opens needs the driver again.
+      if (refused) {
+        QTimer::singleShot(0, dialog->CancelButton, &QPushButton::click);
+        return;
+      }
       dialog->Depth->setText("abc");
-      dialog->OKButton->click();
+      QTimer::singleShot(0, dialog->OKButton, &QPushButton::click);
     } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      refused = true;
       box->button(QMessageBox::Ok)->click();
     }
   });
   Trigger(*window, "Dialog1");
   EXPECT_FALSE(driver.timedOut);
-  EXPECT_EQ(driver.seen, QStringList({"TUsageDialog", "QMessageBox"}));
-  EXPECT_EQ(LastErrorText(), "'abc' is not a valid integer value.");
+  EXPECT_EQ(driver.seen, QStringList({"TUsageDialog", "QMessageBox", "TUsageDialog"}));
+  EXPECT_EQ(LastErrorText(), "'abc' is not a valid integer value for Maximum Depth.");
 }
 
 }  // namespace
