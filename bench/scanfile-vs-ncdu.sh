@@ -13,6 +13,10 @@
 # (default 1) rounds of the scans, which take a minute each on 3,000,000
 # files. BUILD_DIR (default build)
 # holds the scan. Needs GNU time and ncdu (scripts/install-deps.sh).
+#
+# FILE=F.json times only the reading of that scan file, against ncdu's;
+# BEFORE=<an older vorntools-scan> reads it with that one too, in the same
+# rounds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tree=${1:-/tmp/trees/big4}
@@ -39,6 +43,25 @@ run() {
 median() { printf '%s' "${results[$1]}" | awk '{print $1}' | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 peak() { printf '%s' "${results[$1]}" | awk '{print $2}' | sort -n | tail -1; }
 
+if [ -n "${FILE:-}" ]; then
+  names=(from-json ncdu-read-json)
+  [ -n "${BEFORE:-}" ] && names+=(before-from-json)
+  for ((r = 1; r <= runs; r++)); do
+    run from-json "$scan" --from "$FILE" --output "$work/from.txt"
+    run ncdu-read-json ncdu -f "$FILE" -o /dev/null
+    [ -n "${BEFORE:-}" ] && run before-from-json "$BEFORE" --from "$FILE" --output "$work/before.txt"
+  done
+  printf '%-16s %9s %10s\n' command seconds peak-MB
+  for n in "${names[@]}"; do
+    printf '%-16s %9s %10.0f\n' "$n" "$(median "$n")" "$(echo "$(peak "$n") / 1024" | bc -l)"
+  done
+  echo
+  echo "from-json / ncdu-read-json:  $(echo "scale=2; $(median from-json) / $(median ncdu-read-json)" | bc -l)   (goal: at most .50)"
+  if [ -n "${BEFORE:-}" ]; then
+    echo "before / ncdu-read-json:     $(echo "scale=2; $(median before-from-json) / $(median ncdu-read-json)" | bc -l)"
+  fi
+  exit 0
+fi
 names=(walk export-json export-zst export-gz from-json from-zst from-gz ncdu-read-json)
 for ((r = 1; r <= write_runs; r++)); do
   run walk "$scan" --output "$work/walk.txt" "$tree"
