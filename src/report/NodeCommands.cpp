@@ -108,8 +108,11 @@ TNodeCommands::Target TNodeCommands::TargetOf(const TTreeNode* node) const {
   Target target;
   TDocumentLookup::NodePlace found = TDocumentLookup::FindNode(scan_.Documents(), node);
   if (found.path.empty()) {
-    // A report read from text: its labels are all there is.
+    // A report read from text: its labels are all there is. A "?" in
+    // them may stand for another character, so no path is made of those
+    // while a scan could not tell which folder the line is.
     target.path = TReportTree::PathOf(node);
+    if (!scan_.Documents().empty() && target.path.find('?') != std::string::npos) return {};
     const TTreeNode* top = node;
     while (top->Parent()) top = top->Parent();
     target.startLength = target.path.empty() ? 0 : top->Name().size();

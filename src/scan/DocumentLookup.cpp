@@ -68,20 +68,18 @@ bool ShowsAs(std::string_view raw, std::string_view label) {
   return raw.size() == label.size() && (raw == label || TReportTree::LabelName(raw) == label);
 }
 
-// The sub-folder of `folder` whose line `node` is: its own name first, then
-// the one name that shows as the line's; several such are told apart by
-// their size, and where that fails none is taken.
+// The sub-folder of `folder` whose line `node` is: the one name that shows
+// as the line's. Several such (" a" and "?a" both show as "?a") are told
+// apart by their size, and where that fails none is taken: a command must
+// never act on a sibling.
 std::uint32_t ChildShownAs(const TScanDocument& document, std::uint32_t folder,
                            const TTreeNode& node) {
   const std::string label = node.Name();
-  std::uint32_t found = TScanDocument::kNoFolder;
+  std::uint32_t found = TScanDocument::kNoFolder, bySize = TScanDocument::kNoFolder;
   int matches = 0, sized = 0;
-  std::uint32_t bySize = TScanDocument::kNoFolder;
   for (std::uint32_t c = document.FirstChild(folder); c != TScanDocument::kNoFolder;
        c = document.NextSibling(c)) {
-    const std::string_view name = document.FolderName(c);
-    if (name == label) return c;
-    if (!ShowsAs(name, label)) continue;
+    if (!ShowsAs(document.FolderName(c), label)) continue;
     found = c;
     ++matches;
     if (node.HasSize() && document.Folder(c).bytesBelow == node.Bytes()) {
