@@ -291,10 +291,11 @@ void TNodeCommands::Remove(bool permanently) {
     if (node->HasSize()) facts << ReadableSize(node->Bytes());
     facts << (items == 1 ? QString("1 item") : QString("%1 items").arg(locale.toString(items)));
     QMessageBox box(permanently ? QMessageBox::Warning : QMessageBox::Question, ApplicationTitle(),
-                    (permanently ? QString("Delete \"%1\" (%2) permanently? It cannot be restored.")
+                    (permanently ? QString("Delete \"%1\" (%2) permanently?")
                                  : QString("Move \"%1\" (%2) to the trash?"))
                         .arg(shown, facts.join(", ")),
                     QMessageBox::Yes | QMessageBox::No, &window_);
+    if (permanently) box.setInformativeText("It cannot be restored.");
     box.setObjectName(permanently ? "DeleteQuestion" : "TrashQuestion");
     box.button(QMessageBox::Yes)->setText(permanently ? "&Delete Permanently" : "&Move to Trash");
     box.button(QMessageBox::No)->setText("Cancel");

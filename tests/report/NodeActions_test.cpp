@@ -629,18 +629,21 @@ TEST_F(NodeActionsTest, DeletePermanentlyAsksThenDeletesAndTheStatusSaysWhatIsFr
     auto* box = qobject_cast<QMessageBox*>(&d);
     EXPECT_NE(box, nullptr);
     if (!box) return 0;
-    question = box->text();
+    question = box->text() + "\n" + box->informativeText();
     EXPECT_EQ(box->standardButton(box->defaultButton()), QMessageBox::No);
+    box->show();
     const QString folder = VORN_SCREENSHOT_DIR;
     QDir().mkpath(folder);
     EXPECT_TRUE(box->grab().save(folder + "/delete-question.png"));
+    box->hide();
     return int(QMessageBox::No);
   };
   Select(*window, Find(window->Tree(), root + "/a"));
   window->resultField->setFocus();
   QTest::keyClick(window->resultField, Qt::Key_Delete, Qt::ShiftModifier);
-  EXPECT_EQ(question,
-            "Delete \"" + root + "/a\" (52 KiB, 5 items) permanently? It cannot be restored.");
+  EXPECT_EQ(question.toStdString(),
+            ("Delete \"" + root + "/a\" (52 KiB, 5 items) permanently?\nIt cannot be restored.")
+                .toStdString());
   EXPECT_EQ(Report(*window), before);
   EXPECT_TRUE(QFileInfo(root + "/a/a2/y.bin").isFile());
 
