@@ -222,13 +222,14 @@ TEST_F(StuckMountTest, StopEndsTheWindowsScanAndTheProgramExits) {
     std::exit(0);  // the ordinary way out, the reader still stuck
   }
   ::close(fds[1]);
+  // Its end first: a child hung on the stuck reader never closes the pipe.
+  const int status = mount.WaitExit(child);
   std::string out;
   char buffer[4096];
   for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) {
     out.append(buffer, static_cast<std::size_t>(n));
   }
   ::close(fds[0]);
-  const int status = mount.WaitExit(child);
   ASSERT_NE(status, -1) << "the window's process did not exit while a reader was stuck\n" << out;
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   std::cout << "Stop to the scan's end: " << out.substr(0, out.find('\n')) << "\n";
