@@ -18,6 +18,8 @@ packages=(
   # scripts/package (cpack computes dependencies with dpkg-shlibdeps and
   # file) and the package checks.
   dpkg-dev file lintian desktop-file-utils appstream man-db bash-completion
+  # The stuck-mount tests mount a FUSE file system of their own.
+  python3-fusepy fuse3
 )
 
 missing=()

@@ -26,6 +26,7 @@
 #include "report/ShareBars.h"
 #include "scan/Errors.h"
 #include "scan/HostName.h"
+#include "scan/ShellQuoted.h"
 
 namespace {
 // The trash question names at most this many files.
@@ -94,7 +95,9 @@ bool TFileCommands::eventFilter(QObject* watched, QEvent* event) {
   if (watched != pane_.Table()) return false;
   if (event->type() == QEvent::ShortcutOverride) {
     const auto& key = static_cast<QKeyEvent&>(*event);
-    if ((key.key() == Qt::Key_Delete && key.modifiers() == Qt::NoModifier) || IsMenuKey(key)) {
+    // Shift+Delete too: it deletes the report's folder for good, which
+    // the selected files must never stand for.
+    if (key.key() == Qt::Key_Delete || IsMenuKey(key)) {
       event->accept();
       return true;
     }
@@ -104,6 +107,7 @@ bool TFileCommands::eventFilter(QObject* watched, QEvent* event) {
       if (moveToTrash_->isEnabled()) MoveToTrash();
       return true;
     }
+    if (key.key() == Qt::Key_Delete) return true;
     if (IsMenuKey(key)) {
       QTableView* table = pane_.Table();
       const QModelIndex current = table->currentIndex();
@@ -156,7 +160,11 @@ void TFileCommands::OpenContainingFolder() {
 }
 
 void TFileCommands::CopyPath() {
-  const QStringList paths = SelectedPaths();
+  // Quoted where the shell would need it, so one per line stays one.
+  QStringList paths;
+  for (const int row : pane_.SelectedRows()) {
+    paths << QString::fromStdString(ShellQuoted(pane_.Model()->RawPath(row)));
+  }
   if (!paths.isEmpty()) QGuiApplication::clipboard()->setText(paths.join('\n'));
 }
 

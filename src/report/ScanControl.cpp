@@ -148,15 +148,17 @@ void TScanControl::RunOpen(const std::string& path, const UsageOptions& options)
   ShowOutcome(std::move(outcome));
 }
 
-void TScanControl::RunRescan(TTreeNode* node) {
-  const std::string folder = TReportTree::PathOf(node);
+void TScanControl::RunRescan(TTreeNode* node, const std::string& path,
+                             const std::string& startBelow) {
+  const std::string folder = path.empty() ? TReportTree::PathOf(node) : path;
   scanning_ = true;
   TScanState state{scanning_, UsageDirectory, model_, [this] {
                      progress_->End();
                      emit ScanningChanged(false);
                    }};
   BeginScan();
-  ScanOutcome outcome = RescanUsageFolder(node, lastOptions_, tree_, this, this, &UsageDirectory);
+  ScanOutcome outcome =
+      RescanUsageFolder(node, lastOptions_, tree_, this, this, &UsageDirectory, path, startBelow);
   if (outcome.stopped) return;  // the report and its problems stay as they were
   // The folder's files as this walk found them, before those of the scans
   // before it.

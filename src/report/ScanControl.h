@@ -36,8 +36,10 @@ class TScanControl : public QObject, public TMessagePump, public TStatusLine {
 
   // Runs one scan; the interface stays live meanwhile.
   void RunScan(const UsageOptions& options);
-  // Scans the folder of one node again with the last scan's options.
-  void RunRescan(TTreeNode* node);
+  // Scans the folder of one node again with the last scan's options;
+  // `folder` its path as the walk found it (see RescanUsageFolder).
+  void RunRescan(TTreeNode* node, const std::string& folder = {},
+                 const std::string& startBelow = {});
   // Makes the report from a scan file as a scan of its folders would, with
   // `options`' limits and counting; the interface stays live while the file
   // is read. Raises EVorntoolsError when it cannot be read.

@@ -52,6 +52,32 @@ void TakeFacts(const struct stat& st, FileFacts* facts) {
                                    : Type::Unknown;
 }
 
+// A path longer than the system takes at once (PATH_MAX), opened one name
+// at a time; links on the way are followed as open() would follow them.
+int OpenLongPath(const std::string& path) {
+  int at = path.front() == '/' ? ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC) : AT_FDCWD;
+  if (path.front() == '/' && at < 0) return -1;
+  std::size_t from = 0;
+  for (;;) {
+    const std::size_t slash = path.find('/', from);
+    const std::string name =
+        path.substr(from, slash == std::string::npos ? std::string::npos : slash - from);
+    const bool last =
+        path.find_first_not_of('/', slash == std::string::npos ? path.size() : slash) ==
+        std::string::npos;
+    if (!name.empty() || last) {
+      const int fd = ::openat(at, name.empty() ? "." : name.c_str(),
+                              last ? kFolderFlags : O_PATH | O_DIRECTORY | O_CLOEXEC);
+      const int error = errno;
+      if (at != AT_FDCWD) ::close(at);
+      errno = error;
+      if (fd < 0 || last) return fd;
+      at = fd;
+    }
+    from = slash + 1;
+  }
+}
+
 EntryKind KindOfMode(mode_t mode) {
   if (S_ISREG(mode)) return EntryKind::File;
   if (S_ISDIR(mode)) return EntryKind::Folder;
@@ -72,7 +98,8 @@ FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
 FolderHandle FolderHandle::OpenPath(const std::string& path, int& error) {
   // The user named this folder, so a link given as the starting folder is
   // followed; nothing below it ever is.
-  const int fd = ::open(path.empty() ? "." : path.c_str(), kFolderFlags);
+  int fd = ::open(path.empty() ? "." : path.c_str(), kFolderFlags);
+  if (fd < 0 && errno == ENAMETOOLONG) fd = OpenLongPath(path);
   error = fd < 0 ? errno : 0;
   return FolderHandle(fd);
 }

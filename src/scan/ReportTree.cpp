@@ -411,6 +411,10 @@ TTreeNode* TReportTree::NextBelow(const TTreeNode* top, const TTreeNode* node) {
   return nullptr;
 }
 
+std::string TReportTree::LabelName(std::string_view name) {
+  return OneLine(std::string(name));
+}
+
 std::string TReportTree::PathOf(const TTreeNode* node) {
   std::vector<const TTreeNode*> chain;
   for (const TTreeNode* n = node; n; n = n->parent_) chain.push_back(n);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "scan/LabelCollation.h"
@@ -154,6 +155,10 @@ class TReportTree {
   // cannot make one (a report from another system, a label edited to
   // something that is no name).
   static std::string PathOf(const TTreeNode* node);
+  // How a folder's name shows in its line: a leading blank or TAB, a line
+  // break and a lone Ctrl-Z as "?", each in its place, so that the text
+  // form reads back as the same lines.
+  static std::string LabelName(std::string_view name);
 
   // The deepest line whose folder is `path` or holds it (PathOf); null when
   // no line does.

@@ -311,14 +311,15 @@ ScanOutcome Walk(const UsageOptions& options, TReportTree& tree, TMessagePump* a
 
 ScanOutcome RescanUsageFolder(TTreeNode* node, const UsageOptions& options, TReportTree& tree,
                               TMessagePump* application, TStatusLine* statusLine,
-                              TUsageDirectory** running) {
+                              TUsageDirectory** running, const std::string& folder,
+                              const std::string& startBelow) {
   UsageOptions again = options;
-  again.Folders = {TReportTree::PathOf(node)};
+  again.Folders = {folder.empty() ? TReportTree::PathOf(node) : folder};
   again.ClearReport = false;
   again.StartDepth = node->Level();
   // Exclusion paths count from the top-level folder, as in the full scan.
-  again.StartBelow.clear();
-  for (const TTreeNode* n = node; n->Parent(); n = n->Parent()) {
+  again.StartBelow = startBelow;
+  for (const TTreeNode* n = node; folder.empty() && n->Parent(); n = n->Parent()) {
     again.StartBelow = again.StartBelow.empty() ? n->Name() : n->Name() + '/' + again.StartBelow;
   }
   // Walked apart from the report, which keeps its old lines until the walk

@@ -171,6 +171,10 @@ ScanOutcome RunUsageScan(const UsageOptions& options, TReportTree& tree, TMessag
 // Clear Report and start depth, and puts the result in its place
 // (TReportTree::ReplaceSubtree). Stopped, the tree is left as it was and
 // kRescanStoppedText is shown; the problems are those of the folder only.
+// `folder` is the folder's path and `startBelow` its path below the
+// starting folder, in the bytes the walk found (TDocumentLookup::FindNode);
+// empty, both are made of the lines' names.
 ScanOutcome RescanUsageFolder(TTreeNode* node, const UsageOptions& options, TReportTree& tree,
                               TMessagePump* application, TStatusLine* statusLine,
-                              TUsageDirectory** running = nullptr);
+                              TUsageDirectory** running = nullptr, const std::string& folder = {},
+                              const std::string& startBelow = {});

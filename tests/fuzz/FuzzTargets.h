@@ -15,6 +15,7 @@ int FuzzInteger(const std::uint8_t* data, std::size_t size);
 int FuzzLabelOrder(const std::uint8_t* data, std::size_t size);
 int FuzzWalker(const std::uint8_t* data, std::size_t size);
 int FuzzScanFile(const std::uint8_t* data, std::size_t size);
+int FuzzPathQuoting(const std::uint8_t* data, std::size_t size);
 
 // Once per process, before the first input (Qt application, locale).
 void FuzzSettingsInit();

@@ -56,6 +56,10 @@ TEST(FuzzInputs, Walker) {
   EXPECT_GT(Replay("walker", FuzzWalker), 0u);
 }
 
+TEST(FuzzInputs, PathQuoting) {
+  EXPECT_GT(Replay("path_quoting", FuzzPathQuoting), 0u);
+}
+
 TEST(FuzzInputs, ScanFile) {
   EXPECT_GT(Replay("scan_file", FuzzScanFile), 0u);
 }

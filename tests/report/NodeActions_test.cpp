@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QClipboard>
@@ -20,7 +22,9 @@
 #include "dialogs/DialogCommon.h"
 #include "report/ProblemsWindow.h"
 #include "report/ReportModel.h"
+#include "report/ShareBars.h"
 #include "report/TreemapView.h"
+#include "scan/ScannedFolder.h"
 #include "scan/UsageDirectory.h"
 
 namespace {
@@ -42,6 +46,67 @@ TTreeNode* Find(const TReportTree& tree, const QString& path) {
     for (TTreeNode* n = tree.TopLevel(i); n; n = TReportTree::NextInTreeOrder(n)) {
       if (TReportTree::PathOf(n) == path.toStdString()) return n;
     }
+  }
+  return nullptr;
+}
+
+// A folder made by its bytes below an open folder, with one file of
+// `bytes` in it; the new folder's descriptor (O_PATH), or -1.
+int MakeRawFolder(int at, const std::string& name, int bytes) {
+  if (::mkdirat(at, name.c_str(), 0755) != 0) return -1;
+  const int folder = ::openat(at, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW);
+  const int file = ::openat(folder, "f.bin", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const std::string data(static_cast<std::size_t>(bytes), 'x');
+  const bool written = file >= 0 && ::write(file, data.data(), data.size()) == bytes;
+  if (file >= 0) ::close(file);
+  if (!written) {
+    ::close(folder);
+    return -1;
+  }
+  return folder;
+}
+
+// Whether the path names something, going one name at a time (a path
+// past PATH_MAX cannot be asked about at once).
+bool Exists(const std::string& path) {
+  int at = ::open("/", O_PATH | O_DIRECTORY);
+  std::size_t from = 1;
+  while (at >= 0) {
+    const std::size_t slash = path.find('/', from);
+    const std::string name = path.substr(from, slash == std::string::npos ? slash : slash - from);
+    struct stat st;
+    if (slash == std::string::npos) {
+      const bool there = ::fstatat(at, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+      ::close(at);
+      return there;
+    }
+    const int next = ::openat(at, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW);
+    ::close(at);
+    at = next;
+    from = slash + 1;
+  }
+  return false;
+}
+
+// The bytes bash makes of a text pasted onto its command line.
+std::string AsBashReadsIt(const QString& text) {
+  const std::string script = "printf %s " + text.toStdString();
+  const std::string command = "bash -c \"$VORN_SCRIPT\"";
+  ::setenv("VORN_SCRIPT", script.c_str(), 1);
+  std::string out;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+      out.append(buffer, n);
+    ::pclose(pipe);
+  }
+  ::unsetenv("VORN_SCRIPT");
+  return out;
+}
+
+TTreeNode* ChildNamed(TTreeNode* node, const std::string& name) {
+  for (std::size_t i = 0; node && i < node->ChildCount(); ++i) {
+    if (node->Child(i)->Name() == name) return node->Child(i);
   }
   return nullptr;
 }
@@ -272,7 +337,8 @@ TEST_F(NodeActionsTest, TheMenuDisablesWhatCannotActAndSaysWhy) {
   window->resultField->setFocus();
   Trigger(*window, "LargestFirst1");
   Scan(*window, root);
-  const QStringList names = {"OpenFolder1", "CopyPath1", "RescanFolder1", "MoveToTrash1"};
+  const QStringList names = {"OpenFolder1", "CopyPath1", "RescanFolder1", "MoveToTrash1",
+                             "DeletePermanently1"};
   // The menu from the keyboard, on the current node: its items and their
   // states, and the notice shown with it.
   auto menuOn = [&](TTreeNode* node, const QString& picture = {}) {
@@ -299,7 +365,8 @@ TEST_F(NodeActionsTest, TheMenuDisablesWhatCannotActAndSaysWhy) {
     return seen.toStdString();
   };
   EXPECT_EQ(menuOn(Find(window->Tree(), root + "/a"), "node-menu.png"),
-            "&Open in File Manager|\n&Copy Path|\n&Rescan Folder|F9\nMove to &Trash...|Del\n");
+            "&Open in File Manager|\n&Copy Path|\n&Rescan Folder|F9\nMove to &Trash...|Del\n"
+            "&Delete Permanently...|Shift+Del\n");
 
   // Delete while a label is edited in place is the editor's.
   QApplication::setActiveWindow(window.get());
@@ -331,15 +398,16 @@ TEST_F(NodeActionsTest, TheMenuDisablesWhatCannotActAndSaysWhy) {
   ASSERT_TRUE(QDir(root + "/c").removeRecursively());
   EXPECT_EQ(menuOn(c),
             "&Open in File Manager||off\n&Copy Path||off\n&Rescan Folder|F9|off\n"
-            "Move to &Trash...|Del|off\nFolder not found on this computer: " +
+            "Move to &Trash...|Del|off\n&Delete Permanently...|Shift+Del|off\n"
+            "Folder not found on this computer: " +
                 root.toStdString() + "/c");
   // A report from another system: no path can be made of its labels.
   window->Tree().LoadText("...123K  C:\\Users\r\n\t...100K  Docs\r\n");
   EXPECT_EQ(menuOn(window->Tree().NodeAt(1)),
-            std::string(
-                "&Open in File Manager||off\n&Copy Path||off\n&Rescan Folder|F9|off\n"
-                "Move to &Trash...|Del|off\nNo folder path can be made from this line: the report "
-                "may come from another computer"));
+            std::string("&Open in File Manager||off\n&Copy Path||off\n&Rescan Folder|F9|off\n"
+                        "Move to &Trash...|Del|off\n&Delete Permanently...|Shift+Del|off\n"
+                        "No folder path can be made from this line: the report "
+                        "may come from another computer"));
   // Its keys do nothing there either.
   QTest::keyClick(window->resultField, Qt::Key_Delete);
   EXPECT_EQ(window->Tree().Count(), 2u);
@@ -380,7 +448,8 @@ TEST_F(NodeActionsTest, TheTreemapMenuHasTheNodeCommands) {
   QApplication::sendEvent(window->Treemap1, &event);
   // At the only starting folder there is nothing above to go up to.
   EXPECT_EQ(seen,
-            "&Up|off\n-\n&Open in File Manager\n&Copy Path\n&Rescan Folder\nMove to &Trash...\n");
+            "&Up|off\n-\n&Open in File Manager\n&Copy Path\n&Rescan Folder\nMove to &Trash...\n"
+            "&Delete Permanently...\n");
   EXPECT_EQ(QGuiApplication::clipboard()->text(), root + "/a/a2");
   // Below it, Up (Backspace) climbs back to it, and no further.
   Select(*window, Find(window->Tree(), root + "/a"));
@@ -491,6 +560,221 @@ TEST_F(NodeActionsTest, ADoubleClickedProblemSelectsItsFolder) {
   // A path below the report's lines: the nearest line that holds it.
   doubleClick(1);
   EXPECT_EQ(window->Tree().Selected(), Find(window->Tree(), root + "/c/c1"));
+}
+
+// Names a line cannot show as they are (a leading blank, a line break,
+// bytes that are no UTF-8) and a path longer than the system takes at
+// once: every command acts on the folder the walk found.
+TEST_F(NodeActionsTest, TheCommandsActOnTheNamesTheWalkFound) {
+  const QString root = MakeFolders();
+  const std::string base = root.toStdString();
+  const int top = ::open(base.c_str(), O_PATH | O_DIRECTORY);
+  ASSERT_GE(top, 0);
+  const std::string lead = " lead", broken = "line\nbreak", bad = "bad\xff\xfe";
+  for (const std::string& name : {lead, broken, bad}) {
+    const int made = MakeRawFolder(top, name, 5000);
+    ASSERT_GE(made, 0) << name;
+    ::close(made);
+  }
+  // 45 levels of 100 bytes: 4,500 bytes below the root.
+  const std::string part(100, 'L');
+  std::string deep = base;
+  for (int at = ::dup(top), level = 0; level < 45; ++level) {
+    const int next = MakeRawFolder(at, part, 1000);
+    ::close(at);
+    ASSERT_GE(next, 0);
+    deep += "/" + part;
+    at = next;
+    if (level == 44) ::close(at);
+  }
+  ::close(top);
+  ASSERT_GT(deep.size(), 4096u);
+
+  auto window = NewWindow();
+  Scan(*window, root);
+  TReportTree& tree = window->Tree();
+  TTreeNode* deepest = tree.TopLevel(0);
+  for (int level = 0; level < 45; ++level) deepest = ChildNamed(deepest, part);
+  ASSERT_NE(deepest, nullptr);
+  struct Case {
+    std::string shows, path, copied;
+  };
+  const std::vector<Case> cases = {
+      {"?lead", base + "/" + lead, base + "/" + lead},
+      {"line?break", base + "/" + broken, "$'" + base + "/line\\nbreak'"},
+      {bad, base + "/" + bad, "$'" + base + "/bad\\xff\\xfe'"},
+      {part, deep, deep},
+  };
+  TUrlCatcher catcher;
+  QDesktopServices::setUrlHandler("file", &catcher, "Open");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.shows);
+    TTreeNode* node = c.path == deep ? deepest : ChildNamed(tree.TopLevel(0), c.shows);
+    ASSERT_NE(node, nullptr);
+    Select(*window, node);
+    // The path as a shell gives it back: the very bytes.
+    Trigger(*window, "CopyPath1");
+    const QString copied = QGuiApplication::clipboard()->text();
+    EXPECT_EQ(copied.toStdString(), c.copied);
+    EXPECT_EQ(AsBashReadsIt(copied.startsWith("$'") ? copied : "'" + copied + "'"), c.path);
+    catcher.urls.clear();
+    Trigger(*window, "OpenFolder1");
+    ASSERT_EQ(catcher.urls.size(), 1);
+    EXPECT_EQ(QByteArray::fromPercentEncoding(catcher.urls[0].path(QUrl::FullyEncoded).toLatin1())
+                  .toStdString(),
+              c.path);
+    // A rescan finds what was added.
+    const int folder = ::open(root.toStdString().c_str(), O_PATH | O_DIRECTORY);
+    const std::int64_t before = node->Bytes();
+    std::string below = c.path.substr(base.size() + 1);
+    int at = folder;
+    for (std::size_t slash; (slash = below.find('/')) != std::string::npos;) {
+      const int next = ::openat(at, below.substr(0, slash).c_str(), O_PATH | O_DIRECTORY);
+      ::close(at);
+      at = next;
+      below.erase(0, slash + 1);
+    }
+    const int added = MakeRawFolder(at, below + "/new", 7000);
+    EXPECT_GE(added, 0);
+    ::close(added);
+    ::close(at);
+    Trigger(*window, "RescanFolder1");
+    EXPECT_EQ(window->StatusText(), "All Done");
+    EXPECT_EQ(node->Bytes(), before + 7000);
+  }
+  QDesktopServices::unsetUrlHandler("file");
+
+  // Moved to the trash, and deleted for good.
+  answer = [&](QDialog&) { return int(QMessageBox::Yes); };
+  Select(*window, ChildNamed(tree.TopLevel(0), "?lead"));
+  Trigger(*window, "MoveToTrash1");
+  EXPECT_FALSE(Exists(base + "/" + lead));
+  EXPECT_TRUE(Exists(TempPath("data/Trash/files").toStdString() + "/" + lead + "/new/f.bin"));
+  for (const std::string& shows : {std::string("line?break"), bad}) {
+    Select(*window, ChildNamed(tree.TopLevel(0), shows));
+    Trigger(*window, "DeletePermanently1");
+  }
+  Select(*window, deepest);
+  Trigger(*window, "DeletePermanently1");
+  EXPECT_EQ(LastErrorText(), "");
+  for (const std::string& gone : {base + "/" + broken, base + "/" + bad, deep}) {
+    EXPECT_FALSE(Exists(gone)) << gone;
+  }
+  EXPECT_TRUE(Exists(deep.substr(0, deep.size() - part.size()) + "f.bin"));
+  UsageOptions options;
+  options.Folders = {base};
+  EXPECT_EQ(Report(*window), FullScan(options));
+  // What is left is too deep for the temporary folder's own removal.
+  TScannedFolder rest;
+  std::string failed;
+  int error = 0;
+  ASSERT_EQ(rest.Open(base + "/" + part, base.size()), TScannedFolder::Reach::Reached);
+  EXPECT_TRUE(rest.Delete(failed, error)) << failed;
+}
+
+// A folder swapped for a link to another since the scan, or while the
+// question stands open, is left alone, and so is the other folder.
+TEST_F(NodeActionsTest, AFolderReplacedSinceTheScanIsLeftAlone) {
+  const QString root = MakeFolders();
+  const QString other = TempPath("other");
+  Write(other + "/keep.bin", 100);
+  auto window = NewWindow();
+  Scan(*window, root);
+  const std::string before = Report(*window);
+  const auto swap = [&](const QString& folder) {
+    ASSERT_TRUE(QDir().rename(folder, folder + "-old"));
+    ASSERT_TRUE(QFile::link(other, folder));
+  };
+  const QString refused = "Folder " + root + "/a has been replaced since the scan read it";
+
+  // The line's own commands say why when they are asked for.
+  swap(root + "/a");
+  Select(*window, Find(window->Tree(), root + "/a"));
+  for (const char* command : {"MoveToTrash1", "DeletePermanently1"}) {
+    EXPECT_FALSE(window->FindAction(command)->isEnabled()) << command;
+    QMetaObject::invokeMethod(window->FindAction(command), "triggered");
+    EXPECT_EQ(window->StatusNotice(), refused) << command;
+    EXPECT_EQ(modalCount, 1) << command;  // no question: only the scan's dialog
+  }
+  // Swapped while the question is open: refused when answered.
+  ASSERT_TRUE(QFile::remove(root + "/a"));
+  ASSERT_TRUE(QDir().rename(root + "/a-old", root + "/a"));
+  for (const char* command : {"MoveToTrash1", "DeletePermanently1"}) {
+    Select(*window, window->Tree().TopLevel(0));
+    Select(*window, Find(window->Tree(), root + "/a"));
+    answer = [&](QDialog& box) {
+      if (box.objectName().endsWith("Question")) swap(root + "/a");
+      return int(QMessageBox::Yes);
+    };
+    Trigger(*window, command);
+    EXPECT_EQ(LastErrorText(), refused + ".") << command;
+    ClearLastErrorText();
+    ASSERT_TRUE(QFile::remove(root + "/a"));
+    ASSERT_TRUE(QDir().rename(root + "/a-old", root + "/a"));
+  }
+  EXPECT_TRUE(QFileInfo(other + "/keep.bin").isFile());
+  EXPECT_TRUE(QFileInfo(root + "/a/a2/y.bin").isFile());
+  EXPECT_EQ(Report(*window), before);
+
+  // Deleting a folder deletes a link in it, never what the link points to.
+  ASSERT_TRUE(QFile::link(other, root + "/b/to-other"));
+  ASSERT_TRUE(QFile::link(other + "/keep.bin", root + "/b/to-keep"));
+  Select(*window, Find(window->Tree(), root + "/b"));
+  answer = [&](QDialog&) { return int(QMessageBox::Yes); };
+  Trigger(*window, "DeletePermanently1");
+  EXPECT_FALSE(QFileInfo::exists(root + "/b"));
+  EXPECT_TRUE(QFileInfo(other + "/keep.bin").isFile());
+}
+
+// Delete Permanently asks, naming the folder, its size and items, then
+// deletes it and corrects the report as Move to Trash does; the status
+// line tells what each freed.
+TEST_F(NodeActionsTest, DeletePermanentlyAsksThenDeletesAndTheStatusSaysWhatIsFreed) {
+  const QString root = MakeFolders();
+  auto window = NewWindow();
+  window->show();
+  Scan(*window, root);
+  const std::string before = Report(*window);
+  QString question;
+  answer = [&](QDialog& d) {
+    auto* box = qobject_cast<QMessageBox*>(&d);
+    EXPECT_NE(box, nullptr);
+    if (!box) return 0;
+    question = box->text() + "\n" + box->informativeText();
+    EXPECT_EQ(box->standardButton(box->defaultButton()), QMessageBox::No);
+    box->show();
+    const QString folder = VORN_SCREENSHOT_DIR;
+    QDir().mkpath(folder);
+    EXPECT_TRUE(box->grab().save(folder + "/delete-question.png"));
+    box->hide();
+    return int(QMessageBox::No);
+  };
+  Select(*window, Find(window->Tree(), root + "/a"));
+  window->resultField->setFocus();
+  QTest::keyClick(window->resultField, Qt::Key_Delete, Qt::ShiftModifier);
+  EXPECT_EQ(question.toStdString(),
+            ("Delete \"" + root + "/a\" (52 KiB, 5 items) permanently?\nIt cannot be restored.")
+                .toStdString());
+  EXPECT_EQ(Report(*window), before);
+  EXPECT_TRUE(QFileInfo(root + "/a/a2/y.bin").isFile());
+
+  answer = [&](QDialog&) { return int(QMessageBox::Yes); };
+  const std::int64_t size = Find(window->Tree(), root + "/a")->Bytes();
+  Trigger(*window, "DeletePermanently1");
+  EXPECT_FALSE(QFileInfo::exists(root + "/a"));
+  EXPECT_FALSE(QFileInfo::exists(TempPath("data/Trash/files/a")));
+  UsageOptions options;
+  options.Folders = {root.toStdString()};
+  EXPECT_EQ(Report(*window), FullScan(options));
+  EXPECT_EQ(window->StatusNotice(),
+            "Deleted \"" + root + "/a\" (" + ReadableSize(size) + ") permanently");
+
+  const std::int64_t trashed = Find(window->Tree(), root + "/c")->Bytes();
+  Select(*window, Find(window->Tree(), root + "/c"));
+  Trigger(*window, "MoveToTrash1");
+  EXPECT_EQ(window->StatusNotice(), "Moved \"" + root + "/c\" to the trash (" +
+                                        ReadableSize(trashed) +
+                                        "): the space is freed only when the trash is emptied");
 }
 
 }  // namespace
