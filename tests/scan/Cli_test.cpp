@@ -182,6 +182,10 @@ TEST(VorntoolsScan, UnwritableOutputExitsWithOne) {
   const Result r = RunScanTool(t, {"--output", target, t.Path("data")});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "Cannot create file " + target + ": No such file or directory.\n");
+  // A device is written directly, and a full one says so.
+  const Result full = RunScanTool(t, {"--output", "/dev/full", t.Path("data")});
+  EXPECT_EQ(full.status, 1);
+  EXPECT_EQ(full.err, "Cannot create file /dev/full: No space left on device.\n");
   // A name of 250 bytes is valid: the temporary name beside it must fit too.
   const std::string longName = t.Path(std::string(250, 'n'));
   EXPECT_EQ(RunScanTool(t, {"--output", longName, t.Path("data")}).status, 0);
