@@ -202,7 +202,21 @@ class TerminalProgress : public TMessagePump, public TStatusLine {
   std::chrono::steady_clock::time_point last_;
 };
 
+// A reader that went away (`| head`) ends the tool the way it ends every
+// other command-line tool: quietly, by SIGPIPE. The signal is ignored while
+// the tool writes, so that the failure reaches us here, after the write.
+void EndIfPipeClosed() {
+  if (errno != EPIPE) return;
+  signal(SIGPIPE, SIG_DFL);
+  sigset_t pipeOnly;
+  sigemptyset(&pipeOnly);
+  sigaddset(&pipeOnly, SIGPIPE);
+  sigprocmask(SIG_UNBLOCK, &pipeOnly, nullptr);
+  raise(SIGPIPE);
+}
+
 int CannotCreate(const std::string& file) {
+  EndIfPipeClosed();
   std::cerr << FormatMessage("Cannot create file %s", file) << ": " << std::strerror(errno)
             << ".\n";
   return kExitWriteFailed;
@@ -454,6 +468,7 @@ int main(int argc, char** argv) {
   if (haveOutput) {
     if (!WriteFileReplacing(output, text)) return CannotCreate(output);
   } else if (!WriteToStdout(text)) {
+    EndIfPipeClosed();
     std::cerr << "Cannot write to standard output: " << std::strerror(errno) << ".\n";
     return kExitWriteFailed;
   }

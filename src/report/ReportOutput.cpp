@@ -2,14 +2,18 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLocale>
+#include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 #include <QTextEdit>
 #include <string>
 
+#include "dialogs/ErrorBox.h"
 #include "dialogs/ModalHook.h"
 #include "report/FontDialog.h"
 #include "report/MyReport.h"
@@ -59,14 +63,36 @@ QFileDialog& TReportOutput::SaveDialog1() {
   return *saveDialog_;
 }
 
+bool TReportOutput::ConfirmReplace(const QString& file) {
+  QMessageBox box(QMessageBox::Question, ApplicationTitle(),
+                  QString("\"%1\" already exists. Replace it?").arg(file),
+                  QMessageBox::Yes | QMessageBox::No, &window_);
+  box.setObjectName("ReplaceQuestion");
+  box.button(QMessageBox::Yes)->setText("&Replace");
+  box.button(QMessageBox::No)->setText("Cancel");
+  box.setDefaultButton(QMessageBox::No);
+  box.setEscapeButton(QMessageBox::No);
+  return ExecModal(box) == QMessageBox::Yes;
+}
+
 void TReportOutput::SaveAs() {
   window_.Command([this] {
     QFileDialog& dialog = SaveDialog1();
     dialog.selectFile(DefaultSaveName());
-    if (ExecModal(dialog) != QDialog::Accepted) return;
-    const QStringList chosen = dialog.selectedFiles();
-    if (chosen.isEmpty()) return;
-    tree_.Save(chosen.first().toStdString());
+    QString file;
+    // One mistyped name must not cost a file: an existing one is replaced
+    // only when the user says so; otherwise the dialog comes back with the
+    // name. The question is ours alone (the dialog's own is off), and comes
+    // after the default extension is added, so it names the real file.
+    for (;;) {
+      if (ExecModal(dialog) != QDialog::Accepted) return;
+      const QStringList chosen = dialog.selectedFiles();
+      if (chosen.isEmpty()) return;
+      file = chosen.first();
+      if (!QFileInfo::exists(file) || ConfirmReplace(file)) break;
+      dialog.selectFile(file);
+    }
+    tree_.Save(QFile::encodeName(file).toStdString());
   });
 }
 

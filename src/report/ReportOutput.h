@@ -43,6 +43,8 @@ class TReportOutput : public QObject {
 
  private:
   QFileDialog& SaveDialog1();
+  // Asks before an existing file is replaced; true to replace it.
+  bool ConfirmReplace(const QString& file);
   QPrintDialog& PrintDialog1();
   QPageSetupDialog& PrinterSetupDialog1();
 

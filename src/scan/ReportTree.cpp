@@ -541,14 +541,16 @@ std::string TReportTree::TextForm() const {
 
 void TReportTree::Save(const std::string& fileName) const {
   if (!WriteFileReplacing(fileName, TextForm())) {
-    throw EVorntoolsError(FormatMessage("Cannot create file %s", fileName));
+    throw EVorntoolsError(FormatMessage("Cannot create file %s", fileName) + ": " +
+                          std::strerror(errno));
   }
 }
 
 void TReportTree::Load(const std::string& fileName) {
   std::string text;
   if (!ReadWholeFile(fileName, text)) {
-    throw EVorntoolsError(FormatMessage("Cannot open file %s", fileName));
+    throw EVorntoolsError(FormatMessage("Cannot open file %s", fileName) + ": " +
+                          std::strerror(errno));
   }
   LoadText(text);
 }

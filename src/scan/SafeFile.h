@@ -2,10 +2,10 @@
 
 #include <string>
 
-// Writes `data` as the whole content of `path` without ever leaving a torn
-// file: it writes a temporary file beside it and renames that into place, so
-// a failure at any moment keeps the previous file whole. Returns false (errno
-// set) when the file could not be written.
+// Writes `data` as the whole content of `path` through TReplacingFile: a
+// failure or a kill at any moment keeps the previous file whole (except for
+// a file written in place, in a folder that takes no new file). Returns
+// false (errno set) when the file could not be written.
 bool WriteFileReplacing(const std::string& path, const std::string& data);
 
 // Writes all of `data` to an open file, going on after interruptions.

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -14,7 +15,10 @@
 #include <QStandardPaths>
 #include <QTextEdit>
 #include <cerrno>
+#include <cstring>
 #include <map>
+#include <mutex>
+#include <set>
 
 #include "scan/IntegerText.h"
 #include "scan/ReportTree.h"
@@ -123,16 +127,24 @@ QStringList LookupItems(const TIniDocument& doc, const TKeyPath& path, int count
 
 // An exclusive lock on a file beside the store, held while one writer reads,
 // changes and replaces the store, so concurrent programs never lose or tear
-// each other's writes.
+// each other's writes. In a folder that takes no new file the store itself
+// is locked: it is written in place there, so it stays the same file.
 class TStoreLock {
  public:
   explicit TStoreLock(const QString& file) {
-    fd_ = ::open((file + ".lock").toLocal8Bit().constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    fd_ = ::open(QFile::encodeName(file + ".lock").constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd_ < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
+      const int refused = errno;
+      fd_ = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC);
+      if (fd_ < 0) errno = errno == ENOENT ? refused : errno;
+    }
     if (fd_ < 0) return;
     while (::flock(fd_, LOCK_EX) != 0) {
       if (errno != EINTR) {
+        const int saved = errno;
         ::close(fd_);
         fd_ = -1;
+        errno = saved;
         return;
       }
     }
@@ -157,38 +169,65 @@ void RemoveStaleTemporaries(const TStoreLocation& where) {
     if (!name.endsWith(".lock")) folder.remove(name);
 }
 
-enum class TChangeResult { Unchanged, Written, KeyFailed, ValueFailed };
+enum class TChangeResult { Unchanged, Written, Failed };
+
+struct TChange {
+  TChangeResult result = TChangeResult::Unchanged;
+  int error = 0;  // why it failed
+};
+
+// Makes the store's folder and any missing folder above it; 0, or why not.
+int MakeFolders(const QString& folder) {
+  const std::string path = QFile::encodeName(folder).toStdString();
+  for (std::size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
+    const std::string prefix = path.substr(0, end);
+    if (!prefix.empty() && ::mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) return errno;
+    if (end == std::string::npos) break;
+  }
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+}
 
 // Reads the store under the lock, lets `change` edit it and writes it back
-// whole. `change` returns true when it created a key.
+// whole.
 template <class Change>
-TChangeResult ModifyStore(const TStoreLocation& where, Change change) {
-  QDir().mkpath(where.folder);
+TChange ModifyStore(const TStoreLocation& where, Change change) {
+  if (const int error = MakeFolders(where.folder)) return {TChangeResult::Failed, error};
   TStoreLock lock(where.file);
+  if (!lock.Held()) return {TChangeResult::Failed, errno};
+  RemoveStaleTemporaries(where);
   std::string before;
-  bool readable = lock.Held();
-  if (readable) RemoveStaleTemporaries(where);
-  if (readable && !ReadWholeFile(QFile::encodeName(where.file).toStdString(), before)) {
+  if (!ReadWholeFile(QFile::encodeName(where.file).toStdString(), before)) {
     // Only a file that is not there may be started afresh: replacing one we
     // could not read would lose what it holds.
-    readable = errno == ENOENT;
+    if (errno != ENOENT) return {TChangeResult::Failed, errno};
     before.clear();
   }
   const bool existed = QFileInfo::exists(where.file);
   TIniDocument doc = TIniDocument::Parse(before);
-  const bool created = change(doc);
+  change(doc);
   const std::string after = doc.Serialise();
-  if (existed && after == before && readable) return TChangeResult::Unchanged;
-  if (readable && WriteFileReplacing(QFile::encodeName(where.file).toStdString(), after))
-    return TChangeResult::Written;
-  return created ? TChangeResult::KeyFailed : TChangeResult::ValueFailed;
+  if (existed && after == before) return {TChangeResult::Unchanged, 0};
+  if (WriteFileReplacing(QFile::encodeName(where.file).toStdString(), after))
+    return {TChangeResult::Written, 0};
+  return {TChangeResult::Failed, errno};
 }
 
-void RaiseOnFailure(TChangeResult result, const QString& section, const QString& name) {
-  if (result == TChangeResult::KeyFailed)
-    throw ERegistryException(FormatMessage("Failed to create key %s", Bytes(section)));
-  if (result == TChangeResult::ValueFailed)
-    throw ERegistryException(FormatMessage("Failed to set data for '%s'", Bytes(name)));
+// The stores whose last write failed. A store that cannot be written is
+// told of once, with its file and the reason, not at every value that is
+// lost with it; a write that works again ends the silence.
+std::mutex failingMutex;
+std::set<QString> failingStores;
+
+void RaiseOnFailure(const TStoreLocation& where, const TChange& change) {
+  std::lock_guard<std::mutex> guard(failingMutex);
+  if (change.result != TChangeResult::Failed) {
+    failingStores.erase(where.file);
+    return;
+  }
+  if (!failingStores.insert(where.file).second) return;
+  throw ERegistryException(FormatMessage("Cannot write settings file %s", Bytes(where.file)) +
+                           ": " + std::strerror(change.error));
 }
 
 QString DataRoot() {
@@ -224,11 +263,7 @@ TMyIniFile::TMyIniFile(const QString& settingsRoot) : root_(settingsRoot) {
   // error at the first write instead.
   const TStoreLocation where = Locate(root_);
   if (QFileInfo::exists(where.file) && Snapshot(where).KeyExists(where.rootPath)) return;
-  ModifyStore(where, [&](TIniDocument& doc) {
-    if (doc.KeyExists(where.rootPath)) return false;
-    doc.Ensure(where.rootPath);
-    return true;
-  });
+  ModifyStore(where, [&](TIniDocument& doc) { doc.Ensure(where.rootPath); });
 }
 
 QString TMyIniFile::FileName() const {
@@ -244,10 +279,9 @@ QString TMyIniFile::ReadText(const QString& section, const QString& name,
 void TMyIniFile::WriteText(const QString& section, const QString& name, const QString& text) {
   const TStoreLocation where = Locate(root_);
   const TKeyPath path = Join(where.rootPath, section);
-  RaiseOnFailure(
-      ModifyStore(where,
-                  [&](TIniDocument& doc) { return doc.SetText(path, Bytes(name), Bytes(text)); }),
-      section, name);
+  RaiseOnFailure(where, ModifyStore(where, [&](TIniDocument& doc) {
+                   doc.SetText(path, Bytes(name), Bytes(text));
+                 }));
 }
 
 int TMyIniFile::ReadNumber(const QString& section, const QString& name, int defaultValue) const {
@@ -305,15 +339,11 @@ void TMyIniFile::WriteListBox(const QString& section, const QString& name,
   const TKeyPath key = Join(where.rootPath, section + name);
   // One replacement of the file for the whole list. Items beyond the new
   // count stay; reading stops at "Count".
-  RaiseOnFailure(
-      ModifyStore(where,
-                  [&](TIniDocument& doc) {
-                    bool created = doc.SetText(key, "Count", Bytes(QString::number(items.size())));
-                    for (qsizetype i = 0; i < items.size(); ++i)
-                      created |= doc.SetText(key, "Item" + std::to_string(i + 1), Bytes(items[i]));
-                    return created;
-                  }),
-      section + name, QStringLiteral("Count"));
+  RaiseOnFailure(where, ModifyStore(where, [&](TIniDocument& doc) {
+                   doc.SetText(key, "Count", Bytes(QString::number(items.size())));
+                   for (qsizetype i = 0; i < items.size(); ++i)
+                     doc.SetText(key, "Item" + std::to_string(i + 1), Bytes(items[i]));
+                 }));
 }
 
 void TMyIniFile::ReadListBox(const QString& section, const QString& name, QListWidget* list) const {
@@ -352,17 +382,14 @@ void TMyIniFile::WriteFont(const QString& section, const QString& name, const QF
   // A font set in pixels has no point size of its own; take what it shows as.
   const int points = font.pointSize() > 0 ? font.pointSize() : QFontInfo(font).pointSize();
   const auto flag = [](bool on) { return std::string(on ? "1" : "0"); };
-  RaiseOnFailure(ModifyStore(where,
-                             [&](TIniDocument& doc) {
-                               bool created = doc.SetText(key, "Name", Bytes(font.family()));
-                               doc.SetText(key, "Size", std::to_string(points));
-                               doc.SetText(key, "Bold", flag(font.bold()));
-                               doc.SetText(key, "Italic", flag(font.italic()));
-                               doc.SetText(key, "Underline", flag(font.underline()));
-                               doc.SetText(key, "StrikeOut", flag(font.strikeOut()));
-                               return created;
-                             }),
-                 section + name, QStringLiteral("Name"));
+  RaiseOnFailure(where, ModifyStore(where, [&](TIniDocument& doc) {
+                   doc.SetText(key, "Name", Bytes(font.family()));
+                   doc.SetText(key, "Size", std::to_string(points));
+                   doc.SetText(key, "Bold", flag(font.bold()));
+                   doc.SetText(key, "Italic", flag(font.italic()));
+                   doc.SetText(key, "Underline", flag(font.underline()));
+                   doc.SetText(key, "StrikeOut", flag(font.strikeOut()));
+                 }));
 }
 
 QString TMyIniFile::ControlFolder(const QString& section) {
@@ -410,5 +437,6 @@ void TMyIniFile::WriteRichEdit(const QString& section, const QString& name, cons
   EnsureFolder(section);
   const QString file = ControlFileName(section, name);
   if (!WriteFileReplacing(QFile::encodeName(file).toStdString(), Bytes(edit->toPlainText())))
-    throw EVorntoolsError(FormatMessage("Cannot create file %s", file.toStdString()));
+    throw EVorntoolsError(FormatMessage("Cannot create file %s", file.toStdString()) + ": " +
+                          std::strerror(errno));
 }

@@ -10,7 +10,8 @@ class QListWidget;
 class QTextEdit;
 class TReportTree;
 
-// Raised by the settings store with one of its fixed message texts.
+// Raised by the settings store: a value that cannot be read, or a store that
+// cannot be written (told once, with its file and the system's reason).
 class ERegistryException : public EVorntoolsError {
  public:
   using EVorntoolsError::EVorntoolsError;

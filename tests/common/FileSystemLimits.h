@@ -34,8 +34,8 @@ class FileSizeLimit {
 // can mount one, so callers skip when Mounted() is false.
 class TmpfsMount {
  public:
-  TmpfsMount(const std::string& at, const char* options) : at_(at) {
-    mounted_ = ::mount("vorn-test", at.c_str(), "tmpfs", 0, options) == 0;
+  TmpfsMount(const std::string& at, const char* options, unsigned long flags = 0) : at_(at) {
+    mounted_ = ::mount("vorn-test", at.c_str(), "tmpfs", flags, options) == 0;
   }
   ~TmpfsMount() {
     if (mounted_) ::umount2(at_.c_str(), MNT_DETACH);

@@ -16,6 +16,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTextEdit>
+#include <QTimer>
 #include <QTreeView>
 
 #include "FileSystemLimits.h"
@@ -78,12 +79,13 @@ TEST_F(ReportTest, SaveAsWritesTheTextFormAndOffersTheSectionNameEveryTime) {
   window->Tree().LoadText("....12K  top\r\n\t.....4K  sub\r\n");
   const QString target = TempPath("report.txt");
   {
-    QFile old(target);  // an existing file is replaced without asking
+    QFile old(target);  // an existing file is replaced when the user says so
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));
     old.write(QByteArray(5000, 'z'));
   }
   QStringList offered;
   answer = [&](QDialog& d) {
+    if (qobject_cast<QMessageBox*>(&d)) return int(QMessageBox::Yes);
     auto* dialog = qobject_cast<QFileDialog*>(&d);
     EXPECT_NE(dialog, nullptr);
     if (!dialog) return 0;
@@ -113,7 +115,67 @@ TEST_F(ReportTest, SaveAsWritesTheTextFormAndOffersTheSectionNameEveryTime) {
     return int(QMessageBox::Ok);
   };
   Trigger(*window, "SaveAs1");
-  EXPECT_EQ(LastErrorText(), "Cannot create file " + TempPath("missing/folder/r.txt") + ".");
+  EXPECT_EQ(LastErrorText(), "Cannot create file " + TempPath("missing/folder/r.txt") +
+                                 ": No such file or directory.");
+}
+
+// Save As asks before it replaces a file, once, also when the name was typed
+// without the extension the dialog adds; Cancel brings the dialog back with
+// the name and leaves the file alone.
+TEST_F(ReportTest, SaveAsAsksOnceBeforeReplacingAFile) {
+  auto window = NewWindow();
+  window->Tree().LoadText("....12K  top\r\n");
+  const QString target = TempPath("kept.txt");
+  {
+    QFile mine(target);
+    ASSERT_TRUE(mine.open(QIODevice::WriteOnly));
+    mine.write("mine");
+  }
+  // A question the dialog asked itself would not come through the hook:
+  // it is counted and closed.
+  int askedByTheDialog = 0;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      ++askedByTheDialog;
+      box->reject();
+    }
+  });
+  watch.start(10);
+  QStringList met;
+  bool replace = false;
+  answer = [&](QDialog& d) {
+    if (auto* dialog = qobject_cast<QFileDialog*>(&d)) {
+      auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+      met << "dialog " + name->text();
+      if (met.size() > 1) return int(QDialog::Rejected);
+      // Typed as a user types it, then OK, which the dialog checks.
+      dialog->setDirectory(home_.path());
+      name->setText("kept");
+      dialog->setResult(0);
+      static_cast<QDialog*>(dialog)->accept();  // the dialog's own OK
+      return dialog->result();
+    }
+    if (auto* box = qobject_cast<QMessageBox*>(&d)) {
+      met << box->text();
+      const QString folder = VORN_SCREENSHOT_DIR;
+      QDir().mkpath(folder);
+      box->adjustSize();
+      EXPECT_TRUE(box->grab().save(folder + "/replace-question.png"));
+      return int(replace ? QMessageBox::Yes : QMessageBox::No);
+    }
+    return int(QMessageBox::Ok);
+  };
+  const QString question = "\"" + target + "\" already exists. Replace it?";
+  Trigger(*window, "SaveAs1");
+  EXPECT_EQ(met, QStringList({"dialog Usage Report.txt", question, "dialog kept.txt"}));
+  EXPECT_EQ(ReadFile(target), "mine");
+  met.clear();
+  replace = true;
+  Trigger(*window, "SaveAs1");
+  EXPECT_EQ(met, QStringList({"dialog Usage Report.txt", question}));
+  EXPECT_EQ(ReadFile(target), "....12K  top\r\n");
+  EXPECT_EQ(askedByTheDialog, 0);
 }
 
 TEST_F(ReportTest, SaveAsAndPrintOnAFullDiskSayWhatFailedAndKeepTheOldFiles) {
@@ -137,12 +199,13 @@ TEST_F(ReportTest, SaveAsAndPrintOnAFullDiskSayWhatFailedAndKeepTheOldFiles) {
       dialog->printer()->setOutputFileName(pdf);
       return int(QDialog::Accepted);
     }
+    if (d.objectName() == "ReplaceQuestion") return int(QMessageBox::Yes);
     return int(QMessageBox::Ok);
   };
   {
     FileSizeLimit limit(1024);
     Trigger(*window, "SaveAs1");
-    EXPECT_EQ(LastErrorText(), "Cannot create file " + target + ".");
+    EXPECT_EQ(LastErrorText(), "Cannot create file " + target + ": File too large.");
     ClearLastErrorText();
     Trigger(*window, "Print1");
     EXPECT_TRUE(LastErrorText().startsWith("Cannot create file " + TmpFolder() + "/xxx"))
@@ -185,6 +248,35 @@ TEST_F(ReportTest, SaveAsAndPrintOnAFullDiskSayWhatFailedAndKeepTheOldFiles) {
             QStringList());
   EXPECT_EQ(QDir(home_.path()).entryList(QStringList{".vt*"}, QDir::Files | QDir::Hidden),
             QStringList());
+}
+
+// A settings folder that cannot be written costs the user one message, with
+// the file and the reason, and the program goes on: a second window of the
+// same run meets the same store in silence.
+TEST_F(ReportTest, SettingsThatCannotBeKeptAreToldOnceWithTheReason) {
+  const QString folder = home_.filePath("config");
+  QDir().mkpath(folder);
+  // Read-only for root too: a read-only file system.
+  TmpfsMount readOnly(folder.toStdString(), "size=16k", MS_RDONLY);
+  if (!readOnly.Mounted()) {
+    ::chmod(QFile::encodeName(folder).constData(), 0555);
+    if (::geteuid() == 0) GTEST_SKIP() << "SKIPPED LOUDLY: no read-only mount here";
+  }
+  const QString store = folder + "/Zelvik Software/Vorntools.conf";
+  QStringList told;
+  answer = [&](QDialog& d) {
+    if (auto* box = qobject_cast<QMessageBox*>(&d)) told << box->text();
+    return int(QMessageBox::Ok);
+  };
+  for (int run = 0; run < 2; ++run) {
+    auto window = NewWindow();
+    window->Tree().LoadText("....1K  kept\r\n");
+    window->resize(700, 500);
+    window.reset();  // its settings are written as it goes
+  }
+  ::chmod(QFile::encodeName(folder).constData(), 0755);
+  const QString reason = readOnly.Mounted() ? "Read-only file system" : "Permission denied";
+  EXPECT_EQ(told, QStringList{"Cannot write settings file " + store + ": " + reason + "."});
 }
 
 TEST_F(ReportTest, PrintsToAPdfPageByPageWithinMarginsAndRemovesItsTemporaryFile) {

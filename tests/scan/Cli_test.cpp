@@ -182,10 +182,47 @@ TEST(VorntoolsScan, UnwritableOutputExitsWithOne) {
   const Result r = RunScanTool(t, {"--output", target, t.Path("data")});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "Cannot create file " + target + ": No such file or directory.\n");
+  // A device is written directly, and a full one says so.
+  const Result full = RunScanTool(t, {"--output", "/dev/full", t.Path("data")});
+  EXPECT_EQ(full.status, 1);
+  EXPECT_EQ(full.err, "Cannot create file /dev/full: No space left on device.\n");
   // A name of 250 bytes is valid: the temporary name beside it must fit too.
   const std::string longName = t.Path(std::string(250, 'n'));
   EXPECT_EQ(RunScanTool(t, {"--output", longName, t.Path("data")}).status, 0);
   EXPECT_EQ(Slurp(longName), "......0K  " + t.Path("data") + "\r\n");
+}
+
+// A reader that went away (`| head -1`) ends the tool quietly, by SIGPIPE, as
+// it ends other command-line tools; a scan document on standard output too.
+TEST(VorntoolsScan, AClosedPipeEndsTheToolQuietlyBySigpipe) {
+  TempTree t;
+  for (int i = 0; i < 300; ++i) t.File("data/folder-" + std::to_string(i) + "/f", i);
+  const std::vector<std::vector<std::string>> runs{
+      {t.Path("data")}, {"--export", "-", "--output", t.Path("r.txt"), t.Path("data")}};
+  for (const std::vector<std::string>& args : runs) {
+    SCOPED_TRACE(args[0]);
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ::close(fds[0]);  // gone before the first byte
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 2, t.Path("stderr").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<std::string> all = {Binary()};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, all[0].c_str(), &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGPIPE) << status;
+    EXPECT_EQ(Slurp(t.Path("stderr")), "");
+  }
 }
 
 TEST(VorntoolsScan, ProblemsGoToTheirFileALineEach) {

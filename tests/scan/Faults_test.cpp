@@ -12,6 +12,7 @@
 #include "FileSystemLimits.h"
 #include "TempTree.h"
 #include "scan/Errors.h"
+#include "scan/ReplacingFile.h"
 #include "scan/ReportTree.h"
 #include "scan/UsageDirectory.h"
 
@@ -139,9 +140,81 @@ TEST(Faults, SavingTheTreeOnAFullDiskRaisesAndKeepsTheOldFile) {
       message = e.what();
     }
   }
-  EXPECT_EQ(message, "Cannot create file " + target);
+  EXPECT_EQ(message, "Cannot create file " + target + ": File too large");
   EXPECT_EQ(Slurp(target), "before\r\n");
   EXPECT_EQ(Names(t.Root()), std::vector<std::string>{"tree.txt"});
+}
+
+// Killed in the middle of a write, the writer leaves the file as it was and
+// nothing of its own beside it, whether it replaces a file or makes one.
+TEST(Faults, AWriterKilledMidWriteLeavesTheOldFileAndNoTemporaryFile) {
+  TempTree t;
+  t.Folder("out");
+  Put(t.Path("out/kept.txt"), "old\n");
+  for (const std::string name : {"kept.txt", "new.txt"}) {
+    SCOPED_TRACE(name);
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      TReplacingFile file;
+      const std::string part(1 << 20, 'n');
+      if (!file.Open(t.Path("out/" + name)) || !file.Write(part.data(), part.size())) ::_exit(1);
+      (void)!::write(ready[1], "x", 1);
+      ::pause();
+      ::_exit(0);
+    }
+    ::close(ready[1]);
+    char written = 0;
+    const ssize_t got = ::read(ready[0], &written, 1);
+    ::kill(pid, SIGKILL);
+    Wait(pid);
+    ::close(ready[0]);
+    ASSERT_EQ(got, 1);
+    EXPECT_EQ(Names(t.Path("out")), std::vector<std::string>{"kept.txt"});
+    EXPECT_EQ(Slurp(t.Path("out/kept.txt")), "old\n");
+  }
+}
+
+// A writable file in a folder that takes no new file (a log in a folder of
+// root's) is written in place, as a shell's ">" writes it; one that is not
+// writable either is refused with the reason. Nothing is left beside them.
+TEST(Faults, AWritableFileInAFolderThatTakesNoNewFileIsWrittenInPlace) {
+  TempTree t;
+  t.File("data/a/f", 5000);
+  t.Folder("locked");
+  Put(t.Path("locked/report.txt"), "old\n");
+  Put(t.Path("locked/problems.txt"), "old\n");
+  Put(t.Path("locked/fixed.txt"), "fixed\n");
+  const auto out = RunUnprivileged(
+      [&] {
+        ::chmod(t.Path("locked/fixed.txt").c_str(), 0444);
+        ::chmod(t.Path("locked").c_str(), 0555);
+        const int written =
+            Wait(StartScanTool({"--output", t.Path("locked/report.txt"), "--problems",
+                                t.Path("locked/problems.txt"), t.Path("data")},
+                               0, t.Path("err")));
+        std::string result = std::to_string(written) + "|" + Slurp(t.Path("err")) + "|" +
+                             Slurp(t.Path("locked/report.txt")) + "|" +
+                             Slurp(t.Path("locked/problems.txt")) + "|";
+        const int refused = Wait(StartScanTool(
+            {"--output", t.Path("locked/fixed.txt"), t.Path("data")}, 0, t.Path("err")));
+        result += std::to_string(refused) + "|" + Slurp(t.Path("err")) + "|" +
+                  Slurp(t.Path("locked/fixed.txt"));
+        ::chmod(t.Path("locked").c_str(), 0755);
+        return result;
+      },
+      {t.Root()});
+  if (!out) GTEST_SKIP() << "SKIPPED LOUDLY: cannot run as an unprivileged user here";
+  UsageOptions options;
+  options.Folders = {t.Path("data")};
+  TReportTree tree;
+  RunUsageScan(options, tree, nullptr, nullptr);
+  EXPECT_EQ(*out, "0||" + tree.TextForm() + "||1|Cannot create file " + t.Path("locked/fixed.txt") +
+                      ": Permission denied.\n|fixed\n");
+  EXPECT_EQ(Names(t.Path("locked")),
+            (std::vector<std::string>{"fixed.txt", "problems.txt", "report.txt"}));
 }
 
 // Killed at any moment while it writes, the tool leaves the old report or

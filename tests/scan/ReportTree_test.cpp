@@ -155,9 +155,10 @@ TEST(ReportTree, LoadFailuresKeepWhatWasRead) {
   TReportTree tree;
   tree.AddChild(nullptr, "keep");
   EXPECT_EQ(ErrorOf([&] { tree.Load(t.Path("missing.txt")); }),
-            "Cannot open file " + t.Path("missing.txt"));
+            "Cannot open file " + t.Path("missing.txt") + ": No such file or directory");
   EXPECT_EQ(tree.TextForm(), "keep\r\n");
-  EXPECT_EQ(ErrorOf([&] { tree.Load(t.Root()); }), "Cannot open file " + t.Root());
+  EXPECT_EQ(ErrorOf([&] { tree.Load(t.Root()); }),
+            "Cannot open file " + t.Root() + ": Is a directory");
 
   EXPECT_EQ(ErrorOf([&] { tree.LoadText("\t\tdeep\n"); }), "Invalid item level assignment");
   EXPECT_EQ(tree.Count(), 0u);
@@ -178,16 +179,17 @@ TEST(ReportTree, FailedSaveKeepsThePreviousFile) {
   tree.AddChild(nullptr, "new");
   WriteFile(t.Path("report.txt"), "old\r\n");
   t.Folder("dir");
-  EXPECT_EQ(ErrorOf([&] { tree.Save(t.Path("dir")); }), "Cannot create file " + t.Path("dir"));
+  EXPECT_EQ(ErrorOf([&] { tree.Save(t.Path("dir")); }),
+            "Cannot create file " + t.Path("dir") + ": Is a directory");
   EXPECT_EQ(ErrorOf([&] { tree.Save(t.Path("no/such/folder/r.txt")); }),
-            "Cannot create file " + t.Path("no/such/folder/r.txt"));
+            "Cannot create file " + t.Path("no/such/folder/r.txt") + ": No such file or directory");
   // In a folder that cannot be written to, the old file stays whole.
   ::chmod(t.Root().c_str(), 0555);
   const auto out =
       RunUnprivileged([&] { return ErrorOf([&] { tree.Save(t.Path("report.txt")); }); });
   ::chmod(t.Root().c_str(), 0755);
   if (out) {
-    EXPECT_EQ(*out, "Cannot create file " + t.Path("report.txt"));
+    EXPECT_EQ(*out, "Cannot create file " + t.Path("report.txt") + ": Permission denied");
     EXPECT_EQ(ReadFile(t.Path("report.txt")), "old\r\n");
   }
   tree.Save(t.Path("report.txt"));

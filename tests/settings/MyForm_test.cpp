@@ -197,7 +197,8 @@ TEST_F(FormTest, AStoreErrorEndsSaveFormAtTheFailingValue) {
     form.SaveForm();
     FAIL() << "no error";
   } catch (const ERegistryException& e) {
-    EXPECT_EQ(std::string(e.what()), "Failed to create key Usage\\Wizard");
+    EXPECT_EQ(std::string(e.what()), "Cannot write settings file " + home_.path().toStdString() +
+                                         "/config/Zelvik Software/Vorntools.conf: Not a directory");
   }
   EXPECT_EQ(form.writeSettingsCalls, 0);
 }
