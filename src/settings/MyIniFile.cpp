@@ -316,12 +316,12 @@ bool TMyIniFile::SectionExists(const QString& section) const {
 void TMyIniFile::EraseSection(const QString& section) {
   const TStoreLocation where = Locate(root_);
   const TKeyPath path = Join(where.rootPath, section);
-  const TChangeResult result = ModifyStore(where, [&](TIniDocument& doc) {
-    doc.RemoveKey(path);
-    return false;
-  });
-  if (result == TChangeResult::ValueFailed)
-    throw ERegistryException(FormatMessage("Failed to delete key %s", Bytes(section)));
+  const TChange change = ModifyStore(where, [&](TIniDocument& doc) { doc.RemoveKey(path); });
+  // Asked for by the user: told every time, with the reason.
+  if (change.result == TChangeResult::Failed) {
+    throw ERegistryException(FormatMessage("Failed to delete key %s", Bytes(section)) + ": " +
+                             std::strerror(change.error));
+  }
 }
 
 void TMyIniFile::ReadListBox(const QString& section, const QString& name,
