@@ -1,5 +1,8 @@
 #include "report/ReportOutput.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -139,14 +142,16 @@ void TReportOutput::Print() {
     QTemporaryFile temporary(QDir(QDir::tempPath()).filePath("xxxXXXXXX"));
     if (!temporary.open()) {
       throw EVorntoolsError(
-          FormatMessage("Cannot create file %s", temporary.fileTemplate().toStdString()));
+          FormatMessage("Cannot create file %s", temporary.fileTemplate().toStdString()) + ": " +
+          temporary.errorString().toStdString());
     }
     const std::string fileName = temporary.fileName().toStdString();
     temporary.close();
     tree_.Save(fileName);
     std::string text;
     if (!ReadWholeFile(fileName, text)) {
-      throw EVorntoolsError(FormatMessage("Cannot open file %s", fileName));
+      throw EVorntoolsError(FormatMessage("Cannot open file %s", fileName) + ": " +
+                            std::strerror(errno));
     }
     QString plain = QString::fromStdString(text);
     plain.replace("\r\n", "\n");
