@@ -1,5 +1,5 @@
 // What a scan's document costs: scans a folder keeping every file, prints the
-// heap the document holds per file and per folder, then times the same scan
+// memory the document holds per file and per folder, then times the same scan
 // without a document and with one, alternately in the same run.
 //
 //   document_bench FOLDER [RUNS]      (RUNS of each kind, 3 unless given)
@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -18,11 +19,15 @@
 
 namespace {
 
-// Everything the heap has handed out, mapped blocks included: large chunks
-// are mapped, and uordblks alone would miss them.
-std::size_t HeapInUse() {
-  const struct mallinfo2 info = mallinfo2();
-  return info.uordblks + info.hblkhd;
+// The process's anonymous memory in use: the heap's and the blocks the
+// document maps itself, which the heap's own figures would miss.
+std::size_t MemoryInUse() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.starts_with("RssAnon:")) return std::stoull(line.substr(8)) * 1024;
+  }
+  return 0;
 }
 
 double SecondsOf(ScanRecord record, const std::string& folder) {
@@ -42,7 +47,7 @@ double Median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
-// The heap a scan's document holds: what the heap gives back when it goes.
+// The memory a scan's document holds: what goes back when it goes.
 struct Measured {
   std::size_t heap = 0;
   std::size_t accounted = 0;  // the document's own count
@@ -61,14 +66,14 @@ Measured MeasureDocument(ScanRecord record, const std::string& folder) {
   outcome = ScanOutcome();
   Measured m;
   malloc_trim(0);
-  const std::size_t with = HeapInUse();
+  const std::size_t with = MemoryInUse();
   m.accounted = document->HeapBytes();
   m.files = document->FileCount();
   m.folders = document->FolderCount();
   for (std::uint64_t j = 0; j < m.files; ++j) m.nameBytes += document->FileName(j).size();
   document.reset();
   malloc_trim(0);
-  m.heap = with - HeapInUse();
+  m.heap = with - MemoryInUse();
   return m;
 }
 
